@@ -1,0 +1,38 @@
+// The program's own operations, shared between its files and its tests.
+#pragma once
+
+#include "mv.API.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Start-up: arguments and the random generator.
+
+// Splits a narrow command line into all of its tokens, the program name included.
+std::vector<std::string> SplitCommandLine(const char *commandLine);
+// Number of tokens of the process's command line minus one; -1 for an empty command line.
+int32_t ArgumentCount();
+// Argument 0 is the module file name cut to 255 bytes; out of range gives the empty string.
+std::string GetArgument(int32_t index);
+
+void SeedRandom();
+void SeedRandomWith(uint32_t seed);
+// The next tempered 32-bit MT19937 output.
+uint32_t NextRandom();
+// (x * n) >> 32 for the next output x: a value in 0 .. n-1.
+int32_t RandomBelow(int32_t n);
+
+// Renaming run.
+
+// Every folder below path, each before its descendants; links to folders are left out.
+mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive);
+// A full path beside currentPath whose all-digit name no directory bears at the moment.
+std::wstring MakeRandomName(const std::wstring &currentPath, int32_t count);
+void RunRenaming();
+
+// Setup window.
+
+extern HWND MainWindow;
+void CreateSetupWindow();
+void RunMessageLoop();

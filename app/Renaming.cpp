@@ -1,0 +1,4 @@
+// The renaming run.
+#include "App.h"
+
+void RunRenaming() {}

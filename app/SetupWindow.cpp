@@ -1,0 +1,8 @@
+// The setup window.
+#include "App.h"
+
+HWND MainWindow = nullptr;
+
+void CreateSetupWindow() {}
+
+void RunMessageLoop() {}

@@ -1,0 +1,3 @@
+#include "mv.API.h"
+
+namespace mv {} // namespace mv

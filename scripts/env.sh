@@ -1,0 +1,55 @@
+# Sourced by the other scripts: paths, and starting and stopping Xvfb and the private wineserver.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+BIN="$BUILD_DIR/bin"
+export WINEPREFIX="$BUILD_DIR/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+if command -v wine64 >/dev/null 2>&1; then WINE=$(command -v wine64); else WINE=/usr/lib/wine/wine64; fi
+if command -v wineserver >/dev/null 2>&1; then WINESERVER=$(command -v wineserver); else WINESERVER=/usr/lib/wine/wineserver; fi
+
+build() {
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$BUILD_DIR" --parallel "$(nproc)" "$@"
+}
+
+XVFB_PID=""
+WINESERVER_PID=""
+
+# Starts a virtual display on a free number and a warm wineserver for our own prefix. Wine's
+# background services are started here, with all output away, so that no test's output pipe is
+# held open by them.
+start_session() {
+    local fifo display
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    read -r display <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$display"
+    mkdir -p "$WINEPREFIX"
+    "$WINESERVER" -f -p >/dev/null 2>&1 &
+    WINESERVER_PID=$!
+    "$WINE" wineboot -i >/dev/null 2>&1 </dev/null || true
+    trap stop_session EXIT
+}
+
+# Ends only what start_session started, by process id.
+stop_session() {
+    if [ -n "$WINESERVER_PID" ]; then
+        kill "$WINESERVER_PID" 2>/dev/null || true
+        wait "$WINESERVER_PID" 2>/dev/null || true
+        WINESERVER_PID=""
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=""
+    fi
+}
+
+# Runs a Windows program of the build under Wine.
+wine_run() { "$WINE" "$@"; }
