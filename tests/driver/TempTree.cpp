@@ -36,7 +36,42 @@ void SnapshotInto(const std::wstring &root, const std::wstring &relative, int de
     }
 }
 
+// The Unix path of a Windows path, through Wine's own export; empty outside Wine.
+std::string UnixPath(const std::wstring &path) {
+    using TGetUnixName = char *(CDECL *)(LPCWSTR);
+    auto getUnixName = reinterpret_cast<TGetUnixName>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    if (!getUnixName) return std::string();
+    char *name = getUnixName(path.c_str());
+    if (!name) return std::string();
+    std::string result(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
 } // namespace
+
+bool MakeFolderLink(const std::wstring &linkPath, const std::wstring &targetPath) {
+    const std::string target = UnixPath(targetPath);
+    const std::string link = UnixPath(linkPath);
+    if (target.empty() || link.empty()) return false;
+    // Wine starts a Unix program given by its Unix path through CreateProcess.
+    const std::string line = "/bin/ln -s '" + target + "' '" + link + "'";
+    std::wstring wideLine(line.size() + 1, L'\0');
+    wideLine.resize(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wideLine[0],
+                                        static_cast<int>(wideLine.size())));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(L"Z:\\bin\\ln", &wideLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info))
+        return false;
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    const DWORD attributes = GetFileAttributesW(linkPath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 TTempDir::TTempDir(const std::wstring &tag) {
     wchar_t temp[MAX_PATH] = {};

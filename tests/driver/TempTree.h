@@ -35,6 +35,10 @@ std::string ReadBytes(const std::wstring &path);
 // Removes a file or a whole folder tree; true when nothing is left.
 bool RemoveTree(const std::wstring &path);
 
+// Makes linkPath a Unix symbolic link to the folder targetPath (Wine only: CreateSymbolicLinkW
+// does nothing there). True when the link shows up as a reparse-point folder.
+bool MakeFolderLink(const std::wstring &linkPath, const std::wstring &targetPath);
+
 // One entry of a tree, relative to its root.
 struct TEntry {
     int depth;            // 1 for a direct child of the root
