@@ -56,7 +56,7 @@ bool MakeFolderLink(const std::wstring &linkPath, const std::wstring &targetPath
     const std::string link = UnixPath(linkPath);
     if (target.empty() || link.empty()) return false;
     // Wine starts a Unix program given by its Unix path through CreateProcess.
-    const std::string line = "/bin/ln -s '" + target + "' '" + link + "'";
+    const std::string line = "/bin/ln -s \"" + target + "\" \"" + link + "\"";
     std::wstring wideLine(line.size() + 1, L'\0');
     wideLine.resize(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wideLine[0],
                                         static_cast<int>(wideLine.size())));
@@ -66,11 +66,16 @@ bool MakeFolderLink(const std::wstring &linkPath, const std::wstring &targetPath
     if (!CreateProcessW(L"Z:\\bin\\ln", &wideLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &info))
         return false;
-    WaitForSingleObject(info.hProcess, 10000);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    const DWORD attributes = GetFileAttributesW(linkPath.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    // The handle of a Unix process cannot be waited on: watch for the link instead.
+    for (int tries = 0; tries < 500; ++tries) {
+        const DWORD attributes = GetFileAttributesW(linkPath.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return true;
+        Sleep(20);
+    }
+    return false;
 }
 
 TTempDir::TTempDir(const std::wstring &tag) {
