@@ -30,11 +30,17 @@ mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive) {
     mv::TStrArr result;
     const std::wstring parent = mv::IncludeTrailingBackslashW(path);
     {
+        const std::wstring pattern = parent + L"*.*";
         WIN32_FIND_DATAW entry;
-        mv::TFindHandle find(FindFirstFileExW((parent + L"*.*").c_str(), FindExInfoBasic, &entry,
+        mv::TFindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
                                               FindExSearchLimitToDirectories, nullptr,
                                               FIND_FIRST_EX_LARGE_FETCH |
                                                   FIND_FIRST_EX_ON_DISK_ENTRIES_ONLY));
+        // Vista knows neither the basic information level nor these flags, and Windows 7 not
+        // the on-disk flag: both refuse the call as a whole, so ask again the old way.
+        if (!find.Valid() && GetLastError() == ERROR_INVALID_PARAMETER)
+            find.Reset(FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &entry,
+                                        FindExSearchLimitToDirectories, nullptr, 0));
         if (!find.Valid()) return result;
         do {
             // The directories-only search is a hint a file system may ignore.
