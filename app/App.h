@@ -30,9 +30,23 @@ mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive);
 // A full path beside currentPath whose all-digit name no directory bears at the moment.
 std::wstring MakeRandomName(const std::wstring &currentPath, int32_t count);
 void RunRenaming();
+// The settings file beside the executable: same folder, same name, extension ".ini".
+std::string MakeIniPath(const std::string &exePath);
+// Below 1 gives 1, above 255 gives 255.
+int32_t ClampDigitCount(int32_t digits);
+// The error box text of one failed move: both paths as given, without long-path prefix.
+std::wstring MoveErrorText(const std::wstring &sourcePath, const std::wstring &targetPath);
+// The summary box text; the time line is left out when frequency is not positive.
+std::string SummaryText(int32_t found, int32_t renamed, int64_t frequency, int64_t start,
+                        int64_t stop);
 
 // Setup window.
 
 extern HWND MainWindow;
 void CreateSetupWindow();
 void RunMessageLoop();
+// The menu name shown for a stored shortcut path: its file name cut before the first
+// occurrence of its extension text; empty for a name without a dot.
+std::string MenuNameFromLink(const std::string &linkPath);
+// True when the path's file name ends in ".lnk", in any letter case.
+bool IsLinkPath(const std::string &path);
