@@ -1,8 +1,249 @@
-// The setup window.
+// The setup window: the menu name and its place, read from the registry at start, and the
+// Install and Uninstall commands, each of which ends the program.
 #include "App.h"
+
+#include <cstdlib>
 
 HWND MainWindow = nullptr;
 
-void CreateSetupWindow() {}
+namespace {
 
-void RunMessageLoop() {}
+const char WindowClassName[] = "Morvandels_UI_CLASS";
+const char WindowTitle[] = "Morvandels Folder Rename";
+const char DefaultMenuName[] = "MV - Folder Rename";
+const char LinkDescription[] = "Folder Rename by Morvandel";
+const char ShellKeyPath[] = "SOFTWARE\\Classes\\Directory\\shell\\MorvandelsFolderRename\\";
+const char CommandSubkey[] = "command\\";
+const char SettingsKeyPath[] = "SOFTWARE\\Morvandel\\FolderRename\\";
+// The key's unnamed value.
+const char DefaultValue[] = "";
+
+int32_t WindowWidth = 222;
+int32_t WindowHeight = 150;
+
+HINSTANCE AppInstance = nullptr;
+WNDCLASSA SetupWindowClass = {};
+HWND InstallButton = nullptr;
+HWND UninstallButton = nullptr;
+HWND MenuNameLabel = nullptr;
+HWND MenuNameEdit = nullptr;
+HWND LocationGroup = nullptr;
+HWND ContextRadio = nullptr;
+HWND SendToRadio = nullptr;
+HFONT UIFont = nullptr;
+MSG LoopMessage = {};
+std::string MenuName;
+
+enum TInstallState { ContextInstalled, SendToInstalled, NotInstalled };
+
+std::string CommandKeyPath() {
+    return std::string(ShellKeyPath) + CommandSubkey;
+}
+
+std::string QuotedExePath(const std::string &exePath) {
+    return "\"" + exePath + "\"";
+}
+std::string CommandText(const std::string &exePath) {
+    return QuotedExePath(exePath) + " \"%1\"";
+}
+std::string IconText(const std::string &exePath) {
+    return QuotedExePath(exePath) + ",0";
+}
+
+HWND CreateChild(const char *className, const std::string &text, DWORD style, int32_t x, int32_t y,
+                 int32_t width, int32_t height) {
+    // The controls have no identifiers: the window procedure knows them by their handles.
+    return mv::CreateControl(className, text, style, x, y, width, height, MainWindow, nullptr,
+                             AppInstance, nullptr);
+}
+
+TInstallState ReadInstallState(std::string &linkPath) {
+    const std::string command =
+        mv::RegReadString(HKEY_CURRENT_USER, CommandKeyPath(), DefaultValue);
+    if (command == CommandText(GetArgument(0))) return ContextInstalled;
+    linkPath = mv::RegReadString(HKEY_CURRENT_USER, SettingsKeyPath, DefaultValue);
+    return mv::FileExists(linkPath) ? SendToInstalled : NotInstalled;
+}
+
+void ApplyInstallState(TInstallState state, const std::string &linkPath) {
+    switch (state) {
+    case ContextInstalled:
+        mv::SetButtonCheck(ContextRadio, BST_CHECKED);
+        mv::SetButtonCheck(SendToRadio, BST_UNCHECKED);
+        EnableWindow(InstallButton, FALSE);
+        EnableWindow(UninstallButton, TRUE);
+        break;
+    case SendToInstalled:
+        mv::SetControlText(MenuNameEdit, MenuNameFromLink(linkPath));
+        mv::SetButtonCheck(ContextRadio, BST_UNCHECKED);
+        mv::SetButtonCheck(SendToRadio, BST_CHECKED);
+        EnableWindow(InstallButton, FALSE);
+        EnableWindow(UninstallButton, TRUE);
+        break;
+    case NotInstalled:
+        EnableWindow(InstallButton, TRUE);
+        mv::SetButtonCheck(ContextRadio, BST_CHECKED);
+        break;
+    }
+}
+
+bool IsChecked(HWND button) {
+    return static_cast<uint32_t>(mv::GetButtonCheck(button)) == BST_CHECKED;
+}
+
+[[noreturn]] void CloseSetup() {
+    DeleteObject(UIFont);
+    // Fails while the window still exists; nothing depends on it.
+    UnregisterClassA(WindowClassName, AppInstance);
+    PostQuitMessage(0);
+    // The process ends here, inside the window procedure: static objects are destroyed and
+    // the system releases COM and the window with the process.
+    std::exit(0);
+}
+
+void RemoveSendToShortcut() {
+    const std::string linkPath =
+        mv::RegReadString(HKEY_CURRENT_USER, SettingsKeyPath, DefaultValue);
+    // Only a link is ever stored by Install; any other file named there is not ours to delete.
+    if (!IsLinkPath(linkPath) || !mv::FileExists(linkPath)) return;
+    // The path is forgotten even when the file cannot be deleted.
+    DeleteFileA(linkPath.c_str());
+    mv::RegDeleteKeyPath(HKEY_CURRENT_USER, SettingsKeyPath);
+}
+
+void RemoveContextMenu() {
+    // Only a key without subkeys can be deleted, so the command goes first.
+    mv::RegDeleteKeyPath(HKEY_CURRENT_USER, CommandKeyPath());
+    mv::RegDeleteKeyPath(HKEY_CURRENT_USER, ShellKeyPath);
+}
+
+[[noreturn]] void InstallCommand() {
+    const std::string exePath = GetArgument(0);
+    MenuName = mv::GetControlText(MenuNameEdit);
+    if (MenuName.empty()) {
+        MenuName = DefaultMenuName;
+        mv::SetControlText(MenuNameEdit, MenuName);
+    }
+    if (IsChecked(ContextRadio)) {
+        mv::RegWriteString(HKEY_CURRENT_USER, ShellKeyPath, DefaultValue, MenuName);
+        mv::RegWriteString(HKEY_CURRENT_USER, ShellKeyPath, "Icon", IconText(exePath));
+        mv::RegWriteString(HKEY_CURRENT_USER, CommandKeyPath(), DefaultValue, CommandText(exePath));
+        RemoveSendToShortcut();
+    }
+    if (IsChecked(SendToRadio)) {
+        std::wstring linkPath;
+        if (mv::MakeShortcut(QuotedExePath(exePath), LinkDescription, "", MenuName, "",
+                             mv::LinkSendTo, true, linkPath)) {
+            mv::RegWriteString(HKEY_CURRENT_USER, SettingsKeyPath, DefaultValue,
+                               mv::WideToAnsi(linkPath));
+            RemoveContextMenu();
+        }
+    }
+    CloseSetup();
+}
+
+[[noreturn]] void UninstallCommand() {
+    RemoveSendToShortcut();
+    RemoveContextMenu();
+    CloseSetup();
+}
+
+LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The notification code in wParam is not looked at: any command from a button is a press.
+    if (message == WM_COMMAND && reinterpret_cast<HWND>(lParam) == InstallButton) InstallCommand();
+    if (message == WM_COMMAND && reinterpret_cast<HWND>(lParam) == UninstallButton)
+        UninstallCommand();
+    if (message == WM_DESTROY) CloseSetup();
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace
+
+std::string MenuNameFromLink(const std::string &linkPath) {
+    const std::string name = mv::ExtractFileName(linkPath);
+    const std::string ext = mv::ExtractFileExt(name);
+    // Cut at the first occurrence of the extension text, so "a.lnk b.lnk" gives "a".
+    const size_t found = ext.empty() ? std::string::npos : name.find(ext);
+    return found == std::string::npos ? std::string() : name.substr(0, found);
+}
+
+bool IsLinkPath(const std::string &path) {
+    return mv::EndsWith(".lnk", mv::ExtractFileName(path), false);
+}
+
+void CreateSetupWindow() {
+    AppInstance = GetModuleHandleA(nullptr);
+
+    SetupWindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_CLASSDC | CS_PARENTDC;
+    SetupWindowClass.lpfnWndProc = SetupWindowProc;
+    SetupWindowClass.hInstance = AppInstance;
+    SetupWindowClass.hIcon = LoadIconA(AppInstance, "MAINICON");
+    SetupWindowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    // A system colour index + 1 stands for a brush of that colour.
+    SetupWindowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    SetupWindowClass.lpszMenuName = "";
+    SetupWindowClass.lpszClassName = WindowClassName;
+    RegisterClassA(&SetupWindowClass);
+
+    const int32_t captionHeight = GetSystemMetrics(SM_CYSIZE);
+    // Each halving is made by itself, and the metrics are taken from WindowHeight rather than
+    // from the real height, which includes the caption.
+    const int32_t x = GetSystemMetrics(SM_CXFULLSCREEN) / 2 - WindowWidth / 2;
+    const int32_t y = GetSystemMetrics(SM_CYFULLSCREEN) / 2 -
+                      (WindowHeight - (captionHeight + GetSystemMetrics(SM_CYMIN))) / 2;
+    // DS_CENTER means nothing to a window of this class; the coordinates place it.
+    MainWindow = CreateWindowExA(WS_EX_WINDOWEDGE | WS_EX_TOPMOST, WindowClassName, WindowTitle,
+                                 WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_CENTER, x, y,
+                                 WindowWidth, WindowHeight + captionHeight, nullptr, nullptr,
+                                 AppInstance, nullptr);
+    if (!MainWindow) {
+        UnregisterClassA(WindowClassName, AppInstance);
+        return;
+    }
+
+    UIFont = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0,
+                         "MS Sans Serif");
+
+    const DWORD pushStyle = WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_TABSTOP | BS_PUSHLIKE;
+    const DWORD radioStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON;
+    InstallButton = CreateChild("Button", "Install", pushStyle, 6, 5, 100, 25);
+    UninstallButton = CreateChild("Button", "Uninstall", pushStyle, 110, 5, 100, 25);
+    MenuNameLabel =
+        CreateChild("Static", "Menu Name:", WS_CHILD | WS_VISIBLE | SS_CENTER, 6, 35, 202, 21);
+
+    MenuName = mv::RegReadString(HKEY_CURRENT_USER, ShellKeyPath, DefaultValue);
+    if (MenuName.empty()) MenuName = DefaultMenuName;
+
+    MenuNameEdit =
+        CreateChild("Edit", MenuName, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_CENTER, 6,
+                    55, 202, 21);
+    LocationGroup = CreateChild("Button", "[Menu Location]", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 6,
+                                85, 202, 51);
+    // No WS_GROUP anywhere: the two radio buttons form one group and uncheck each other.
+    ContextRadio = CreateChild("Button", "Context", radioStyle, 20, 105, 75, 21);
+    SendToRadio = CreateChild("Button", "SendTo", radioStyle, 120, 105, 75, 21);
+
+    std::string linkPath;
+    const TInstallState state = ReadInstallState(linkPath);
+    ApplyInstallState(state, linkPath);
+
+    if (UIFont) {
+        for (HWND control : {InstallButton, UninstallButton, MenuNameLabel, MenuNameEdit,
+                             LocationGroup, ContextRadio, SendToRadio})
+            // lParam 0: no redraw now, the first paint comes with the message loop.
+            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(UIFont), 0);
+    }
+}
+
+void RunMessageLoop() {
+    UpdateWindow(MainWindow);
+    // Filtered to the window (its controls included); -1 gets no path of its own because the
+    // window lives as long as the loop.
+    while (GetMessageA(&LoopMessage, MainWindow, 0, 0) != 0) {
+        TranslateMessage(&LoopMessage);
+        DispatchMessageA(&LoopMessage);
+    }
+    DeleteObject(UIFont);
+    UnregisterClassA(WindowClassName, AppInstance);
+}

@@ -27,7 +27,9 @@ void SetControlText(HWND control, const std::string &text) {
                  reinterpret_cast<LPARAM>(text.empty() ? nullptr : text.c_str()));
 }
 
-LRESULT GetButtonCheck(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0); }
+LRESULT GetButtonCheck(HWND button) {
+    return SendMessageA(button, BM_GETCHECK, 0, 0);
+}
 
 void SetButtonCheck(HWND button, int32_t state) {
     SendMessageA(button, BM_SETCHECK, static_cast<WPARAM>(static_cast<intptr_t>(state)), 0);

@@ -72,9 +72,8 @@ bool MatchAt(const std::string &sub, const std::string &s, int32_t pos) {
 }
 
 bool MatchAtNoCase(const std::string &sub, const std::string &s, int32_t pos) {
-    return FitsAt(sub, s, pos) &&
-           CompareBytesNoCase(sub.data(), s.data() + pos - 1, static_cast<int32_t>(sub.size())) ==
-               1;
+    return FitsAt(sub, s, pos) && CompareBytesNoCase(sub.data(), s.data() + pos - 1,
+                                                     static_cast<int32_t>(sub.size())) == 1;
 }
 
 bool StartsWith(const std::string &sub, const std::string &s, bool caseSensitive) {
@@ -136,8 +135,8 @@ bool RegWriteValue(HKEY root, const std::string &subKey, const std::string &valu
                         nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
         return false;
     // A null name is the key's default value; an empty C string would work as well.
-    return RegSetValueExA(key.Get(), valueName.empty() ? nullptr : valueName.c_str(), 0,
-                          valueType, static_cast<const BYTE *>(data),
+    return RegSetValueExA(key.Get(), valueName.empty() ? nullptr : valueName.c_str(), 0, valueType,
+                          static_cast<const BYTE *>(data),
                           static_cast<DWORD>(size)) == ERROR_SUCCESS;
 }
 

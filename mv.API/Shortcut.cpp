@@ -23,7 +23,9 @@ bool IsPlainLinkName(const std::string &linkName) {
 
 } // namespace
 
-bool HrSucceeded(HRESULT hr) { return hr >= 0; }
+bool HrSucceeded(HRESULT hr) {
+    return hr >= 0;
+}
 
 TComPtr<IUnknown> NewComInstance(const CLSID &classId) {
     TComPtr<IUnknown> object;

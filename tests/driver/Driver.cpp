@@ -1,6 +1,10 @@
 #include "Driver.h"
 
+#include <shobjidl.h>
+
 #include <algorithm>
+
+#include "mv.API.h"
 
 namespace driver {
 
@@ -89,6 +93,31 @@ void TypeText(HWND edit, const std::wstring &text) {
     for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
 }
 
+LRESULT ButtonCheck(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0); }
+
+bool ReadLink(const std::wstring &file, TLinkFields &fields) {
+    mv::TComPtr<IShellLinkW> link;
+    mv::TComPtr<IPersistFile> persist;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.PutVoid())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
+        FAILED(persist->Load(file.c_str(), STGM_READ)))
+        return false;
+    wchar_t text[INFOTIPSIZE] = {};
+    link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+    fields.path = text;
+    text[0] = 0;
+    link->GetArguments(text, INFOTIPSIZE);
+    fields.arguments = text;
+    text[0] = 0;
+    link->GetDescription(text, INFOTIPSIZE);
+    fields.description = text;
+    text[0] = 0;
+    link->GetWorkingDirectory(text, MAX_PATH);
+    fields.workingDirectory = text;
+    return true;
+}
+
 TProcess::~TProcess() {
     if (process_) {
         if (Running()) Kill();
@@ -103,8 +132,9 @@ bool TProcess::Start(const std::wstring &program, const std::wstring &commandLin
     PROCESS_INFORMATION info = {};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.empty() ? nullptr : workDir.c_str(), &startup, &info))
+    if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr,
+                        FALSE, 0, nullptr, workDir.empty() ? nullptr : workDir.c_str(), &startup,
+                        &info))
         return false;
     CloseHandle(info.hThread);
     process_ = info.hProcess;
@@ -170,6 +200,10 @@ bool TProcess::WaitExit(DWORD timeoutMs, DWORD &exitCode) const {
     return true;
 }
 
+bool TProcess::WaitIdle(DWORD timeoutMs) const {
+    return process_ && WaitForInputIdle(process_, timeoutMs) == 0;
+}
+
 void TProcess::Kill() {
     if (process_) {
         TerminateProcess(process_, 0xDEAD);
@@ -177,12 +211,10 @@ void TProcess::Kill() {
     }
 }
 
-TRunResult RunAndAnswer(const std::wstring &arguments, const std::wstring &exePath,
-                        const std::wstring &workDir, DWORD timeoutMs) {
-    TRunResult result;
-    TProcess tool;
-    result.started = tool.StartTool(arguments, exePath, workDir);
-    if (!result.started) return result;
+namespace {
+
+// Reads and answers every box of a started run until it ends or the time is up.
+void AnswerUntilExit(const TProcess &tool, DWORD timeoutMs, TRunResult &result) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     TBox box;
     while (GetTickCount64() < end) {
@@ -193,6 +225,24 @@ TRunResult RunAndAnswer(const std::wstring &arguments, const std::wstring &exePa
     }
     const ULONGLONG now = GetTickCount64();
     result.finished = tool.WaitExit(now < end ? static_cast<DWORD>(end - now) : 0, result.exitCode);
+}
+
+} // namespace
+
+TRunResult RunAndAnswer(const std::wstring &arguments, const std::wstring &exePath,
+                        const std::wstring &workDir, DWORD timeoutMs) {
+    TRunResult result;
+    TProcess tool;
+    result.started = tool.StartTool(arguments, exePath, workDir);
+    if (result.started) AnswerUntilExit(tool, timeoutMs, result);
+    return result;
+}
+
+TRunResult RunCommandAndAnswer(const std::wstring &commandLine, DWORD timeoutMs) {
+    TRunResult result;
+    TProcess tool;
+    result.started = tool.Start(L"", commandLine);
+    if (result.started) AnswerUntilExit(tool, timeoutMs, result);
     return result;
 }
 

@@ -33,6 +33,15 @@ HWND FindChild(HWND parent, const std::wstring &className, const std::wstring &t
 bool PressButton(HWND button);
 // Types text into an edit control as keystrokes (after selecting and clearing what it holds).
 void TypeText(HWND edit, const std::wstring &text);
+// BM_GETCHECK of a button, also one of another process.
+LRESULT ButtonCheck(HWND button);
+
+// The fields of a shell link file as the shell reads them; COM must be initialised.
+struct TLinkFields {
+    std::wstring path; // as stored, not resolved
+    std::wstring arguments, description, workingDirectory;
+};
+bool ReadLink(const std::wstring &file, TLinkFields &fields);
 
 class TProcess {
   public:
@@ -42,7 +51,8 @@ class TProcess {
     TProcess &operator=(const TProcess &) = delete;
 
     // Starts program with commandLine given whole (the program name included, as a shell
-    // would write it); an empty workDir keeps the current one.
+    // would write it); an empty program lets the system find it in commandLine, as the shell
+    // does for a registered command; an empty workDir keeps the current one.
     bool Start(const std::wstring &program, const std::wstring &commandLine,
                const std::wstring &workDir = L"");
     // Starts FolderRename.exe (or exePath) with the quoted program path, then arguments.
@@ -62,6 +72,8 @@ class TProcess {
     bool AnswerBox(const TBox &box, DWORD timeoutMs = 10000) const;
     // Waits for the end; false at the timeout. exitCode receives the process's code.
     bool WaitExit(DWORD timeoutMs, DWORD &exitCode) const;
+    // Waits until the process first waits for input with none pending (its message loop).
+    bool WaitIdle(DWORD timeoutMs) const;
     void Kill();
 
   private:
@@ -78,5 +90,7 @@ struct TRunResult {
 };
 TRunResult RunAndAnswer(const std::wstring &arguments, const std::wstring &exePath = L"",
                         const std::wstring &workDir = L"", DWORD timeoutMs = 60000);
+// The same for a whole command line, started the way the shell starts a registered command.
+TRunResult RunCommandAndAnswer(const std::wstring &commandLine, DWORD timeoutMs = 60000);
 
 } // namespace driver

@@ -71,8 +71,7 @@ TEST_F(RegistryTest, ReadStringGivesSizeMinusOneBytesOfRegSzOnly) {
         {"size 0", true, "v", REG_SZ, "", "v", ""},
         {"size 1", true, "v", REG_SZ, std::string("\0", 1), "v", ""},
         {"zero inside", true, "v", REG_SZ, std::string("a\0b\0", 4), "v", std::string("a\0b", 3)},
-        {"default value", true, "", REG_SZ, std::string("Rename here\0", 12), "",
-         "Rename here"},
+        {"default value", true, "", REG_SZ, std::string("Rename here\0", 12), "", "Rename here"},
         {"long value", true, "v", REG_SZ, std::string(3000, 'x') + '\0', "v",
          std::string(3000, 'x')},
         {"REG_DWORD", true, "v", REG_DWORD,
@@ -87,9 +86,9 @@ TEST_F(RegistryTest, ReadStringGivesSizeMinusOneBytesOfRegSzOnly) {
         if (c.storedName) {
             std::string buffer = c.data + (c.data.empty() || c.data.back() ? "d" : "");
             TRegKey key;
-            ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Key("read").c_str(), 0, KEY_WRITE,
-                                    key.Put()),
-                      ERROR_SUCCESS);
+            ASSERT_EQ(
+                RegOpenKeyExA(HKEY_CURRENT_USER, Key("read").c_str(), 0, KEY_WRITE, key.Put()),
+                ERROR_SUCCESS);
             ASSERT_EQ(RegSetValueExA(key.Get(), c.storedName, 0, c.type,
                                      reinterpret_cast<const BYTE *>(buffer.data()),
                                      static_cast<DWORD>(c.data.size())),
@@ -125,9 +124,9 @@ TEST_F(RegistryTest, WriteStoresExactlyWhatItWasGiven) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         RegDeleteTreeA(HKEY_CURRENT_USER, TestRoot);
-        EXPECT_EQ(RegWriteValue(HKEY_CURRENT_USER, Key(c.subKey), c.name, c.type, c.data.data(),
-                                c.size),
-                  c.result);
+        EXPECT_EQ(
+            RegWriteValue(HKEY_CURRENT_USER, Key(c.subKey), c.name, c.type, c.data.data(), c.size),
+            c.result);
         EXPECT_EQ(KeyExists(c.subKey), c.keyAfter);
         // Not even the parent of the key appears for a refused write.
         if (!c.keyAfter) {
@@ -261,7 +260,8 @@ TEST(ByteRoutines, EdgePositionsAndCounts) {
         {"RemoveSuffix empty sub", RemoveSuffix("abc", "", true), "abc"},
         {"RemoveSuffix empty s", RemoveSuffix("", "\\", true), ""},
     };
-    for (const Case &c : cases) EXPECT_EQ(c.result, c.expected) << c.call;
+    for (const Case &c : cases)
+        EXPECT_EQ(c.result, c.expected) << c.call;
 
     struct Number {
         const char *call;
@@ -287,7 +287,8 @@ TEST(ByteRoutines, EdgePositionsAndCounts) {
         {"CompareBytesNoCase after folding", CompareBytesNoCase("B", "a", 1), 2},
         {"CompareBytesNoCase letters below", CompareBytesNoCase("[", "a", 1), 0},
     };
-    for (const Number &n : numbers) EXPECT_EQ(n.result, n.expected) << n.call;
+    for (const Number &n : numbers)
+        EXPECT_EQ(n.result, n.expected) << n.call;
 
     struct Match {
         const char *call;
@@ -310,7 +311,8 @@ TEST(ByteRoutines, EdgePositionsAndCounts) {
         {"EndsWith longer sub", EndsWith("xabc", "abc", false), false},
         {"EndsWith empty sub", EndsWith("", "abc", false), false},
     };
-    for (const Match &m : matches) EXPECT_EQ(m.result, m.expected) << m.call;
+    for (const Match &m : matches)
+        EXPECT_EQ(m.result, m.expected) << m.call;
 }
 
 // Every pair of bytes against a model: only "A" to "Z" fold, bytes compare without sign.
@@ -334,7 +336,8 @@ TEST(ByteRoutines, PrefixAndSuffixAgreeWithAModel) {
     const std::string alphabet = "aAbB\\\xC1\xE1";
     auto text = [&](int maxLength) {
         std::string s(random() % (maxLength + 1), ' ');
-        for (char &c : s) c = alphabet[random() % alphabet.size()];
+        for (char &c : s)
+            c = alphabet[random() % alphabet.size()];
         return s;
     };
     auto lower = [](std::string s) {
@@ -347,8 +350,8 @@ TEST(ByteRoutines, PrefixAndSuffixAgreeWithAModel) {
         const bool caseSensitive = random() % 2 == 0;
         const std::string ls = caseSensitive ? s : lower(s);
         const std::string lsub = caseSensitive ? sub : lower(sub);
-        const bool starts = !sub.empty() && ls.compare(0, lsub.size(), lsub) == 0 &&
-                            sub.size() <= s.size();
+        const bool starts =
+            !sub.empty() && ls.compare(0, lsub.size(), lsub) == 0 && sub.size() <= s.size();
         const bool ends = !sub.empty() && sub.size() <= s.size() &&
                           ls.compare(s.size() - sub.size(), sub.size(), lsub) == 0;
         ASSERT_EQ(StartsWith(sub, s, caseSensitive), starts) << s << " / " << sub;

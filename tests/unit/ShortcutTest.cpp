@@ -3,8 +3,6 @@
 #include "Driver.h"
 #include "TempTree.h"
 
-#include <shobjidl.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,34 +32,6 @@ std::vector<std::wstring> Names(const std::wstring &folder) {
     for (const driver::TEntry &entry : driver::Snapshot(folder))
         if (entry.depth == 1) names.push_back(entry.name);
     return names;
-}
-
-struct TLinkFields {
-    std::wstring path, arguments, description, workingDirectory;
-};
-
-// What a link file holds, as the shell reads it.
-bool ReadLink(const std::wstring &file, TLinkFields &fields) {
-    TComPtr<IShellLinkW> link;
-    TComPtr<IPersistFile> persist;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                link.PutVoid())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
-        FAILED(persist->Load(file.c_str(), STGM_READ)))
-        return false;
-    wchar_t text[INFOTIPSIZE] = {};
-    link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-    fields.path = text;
-    text[0] = 0;
-    link->GetArguments(text, INFOTIPSIZE);
-    fields.arguments = text;
-    text[0] = 0;
-    link->GetDescription(text, INFOTIPSIZE);
-    fields.description = text;
-    text[0] = 0;
-    link->GetWorkingDirectory(text, MAX_PATH);
-    fields.workingDirectory = text;
-    return true;
 }
 
 // COM for the test's thread, and the names a test adds to the known folders taken away again.
@@ -106,18 +76,18 @@ TEST_F(ShortcutTest, SendToLinkCarriesItsFourFields) {
         {"\"" + exe + "\"", "Folder Rename by Morvandel", "", "FrTest Tool", exe, "\"" + folder},
         {exe, "", "", "FrTest Plain", exe, folder},
         {exe, "Described", "-x \"two words\"", "FrTest Args", exe, folder},
-        {"C:\\Missing Tools\\tool.exe", "d", "a", "FrTest.Dotted name", "C:\\Missing Tools\\tool.exe",
-         "C:\\Missing Tools\\"},
+        {"C:\\Missing Tools\\tool.exe", "d", "a", "FrTest.Dotted name",
+         "C:\\Missing Tools\\tool.exe", "C:\\Missing Tools\\"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::wstring linkPath = L"old";
-        ASSERT_TRUE(MakeShortcut(c.target, c.description, c.arguments, c.name, "", LinkSendTo,
-                                 true, linkPath));
+        ASSERT_TRUE(MakeShortcut(c.target, c.description, c.arguments, c.name, "", LinkSendTo, true,
+                                 linkPath));
         EXPECT_EQ(linkPath, sendTo_ + L"\\" + AnsiToWide(c.name) + L".lnk");
         ASSERT_TRUE(IsFile(linkPath));
-        TLinkFields fields;
-        ASSERT_TRUE(ReadLink(linkPath, fields));
+        driver::TLinkFields fields;
+        ASSERT_TRUE(driver::ReadLink(linkPath, fields));
         EXPECT_EQ(WideToAnsi(fields.path), c.path);
         EXPECT_EQ(WideToAnsi(fields.description), c.description);
         EXPECT_EQ(WideToAnsi(fields.arguments), c.arguments);
@@ -141,23 +111,23 @@ TEST_F(ShortcutTest, ProgramsSubFolderIsMadeAndRemovedWhenEmpty) {
     driver::RemoveTree(folder);
 
     std::wstring linkPath;
-    ASSERT_TRUE(MakeShortcut("C:\\t.exe", "", "", "Tool", "FrTest Tools", LinkPrograms, true,
-                             linkPath));
+    ASSERT_TRUE(
+        MakeShortcut("C:\\t.exe", "", "", "Tool", "FrTest Tools", LinkPrograms, true, linkPath));
     EXPECT_EQ(linkPath, link);
     EXPECT_TRUE(IsFile(link));
 
     // A file of someone else keeps the folder.
     ASSERT_TRUE(driver::WriteBytes(folder + L"\\other.txt", "keep"));
-    EXPECT_FALSE(MakeShortcut("C:\\t.exe", "", "", "Tool", "FrTest Tools", LinkPrograms, false,
-                              linkPath));
+    EXPECT_FALSE(
+        MakeShortcut("C:\\t.exe", "", "", "Tool", "FrTest Tools", LinkPrograms, false, linkPath));
     EXPECT_FALSE(IsFile(link));
     EXPECT_TRUE(IsFolder(folder));
 
     ASSERT_TRUE(DeleteFileW((folder + L"\\other.txt").c_str()));
-    ASSERT_TRUE(MakeShortcut("C:\\t.exe", "", "", "Tool", "FrTest Tools", LinkPrograms, true,
-                             linkPath));
-    EXPECT_FALSE(MakeShortcut("C:\\t.exe", "", "", "Tool", "FrTest Tools", LinkPrograms, false,
-                              linkPath));
+    ASSERT_TRUE(
+        MakeShortcut("C:\\t.exe", "", "", "Tool", "FrTest Tools", LinkPrograms, true, linkPath));
+    EXPECT_FALSE(
+        MakeShortcut("C:\\t.exe", "", "", "Tool", "FrTest Tools", LinkPrograms, false, linkPath));
     EXPECT_TRUE(linkPath.empty());
     EXPECT_FALSE(IsFolder(folder));
     EXPECT_TRUE(IsFolder(programs));
