@@ -182,6 +182,33 @@ std::vector<std::pair<int, std::string>> FileContents(const std::vector<TEntry> 
     return files;
 }
 
+std::vector<std::wstring> ChildNames(const std::wstring &folder) {
+    std::vector<std::wstring> names;
+    for (const TEntry &entry : Snapshot(folder))
+        if (entry.depth == 1) names.push_back(entry.name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring ParentFolder(const std::wstring &path) {
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+TFolderBaseline::TFolderBaseline(const std::wstring &folder)
+    : folder_(folder), names_(ChildNames(folder)) {}
+
+std::vector<std::wstring> TFolderBaseline::Added() const {
+    std::vector<std::wstring> added;
+    for (const std::wstring &name : ChildNames(folder_))
+        if (!std::binary_search(names_.begin(), names_.end(), name)) added.push_back(name);
+    return added;
+}
+
+void TFolderBaseline::RemoveAdded() const {
+    for (const std::wstring &name : Added()) RemoveTree(folder_ + L"\\" + name);
+}
+
 int BuildTree(const std::wstring &root, int width, int depth) {
     if (depth <= 0) return 0;
     int made = 0;

@@ -39,6 +39,25 @@ bool RemoveTree(const std::wstring &path);
 // does nothing there). True when the link shows up as a reparse-point folder.
 bool MakeFolderLink(const std::wstring &linkPath, const std::wstring &targetPath);
 
+// The names directly in a folder, sorted.
+std::vector<std::wstring> ChildNames(const std::wstring &folder);
+// The folder a path is in: the path up to its last backslash.
+std::wstring ParentFolder(const std::wstring &path);
+
+// The names a shared folder (SendTo, say) held when the object was made, so that what a test
+// or the tool adds later can be listed and taken away again.
+class TFolderBaseline {
+  public:
+    explicit TFolderBaseline(const std::wstring &folder);
+    const std::wstring &Folder() const { return folder_; }
+    std::vector<std::wstring> Added() const;
+    void RemoveAdded() const;
+
+  private:
+    std::wstring folder_;
+    std::vector<std::wstring> names_;
+};
+
 // One entry of a tree, relative to its root.
 struct TEntry {
     int depth;            // 1 for a direct child of the root

@@ -44,14 +44,6 @@ std::wstring SendToFolder() {
     return path.Get();
 }
 
-std::vector<std::wstring> Names(const std::wstring &folder) {
-    std::vector<std::wstring> names;
-    for (const driver::TEntry &entry : driver::Snapshot(folder))
-        if (entry.depth == 1) names.push_back(entry.name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Keys are written and read here without the tool's own registry code.
 void Put(const std::string &key, const char *name, const std::string &text) {
     mv::TRegKey handle;
@@ -186,10 +178,7 @@ void CloseByCloseBox(HWND window) {
 class SetupTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        sendTo_ = SendToFolder();
         ASSERT_FALSE(sendTo_.empty());
-        sendToBaseline_ = Names(sendTo_);
-        parentBaseline_ = Names(Parent(sendTo_));
         Clear();
     }
     void TearDown() override { Clear(); }
@@ -198,30 +187,15 @@ class SetupTest : public ::testing::Test {
     void Clear() {
         RegDeleteTreeA(HKEY_CURRENT_USER, ShellKey);
         RegDeleteTreeA(HKEY_CURRENT_USER, VendorKey);
-        RemoveAdded(sendTo_, sendToBaseline_);
-        RemoveAdded(Parent(sendTo_), parentBaseline_);
-    }
-    static std::wstring Parent(const std::wstring &folder) {
-        return folder.substr(0, folder.find_last_of(L'\\'));
-    }
-    static void RemoveAdded(const std::wstring &folder, const std::vector<std::wstring> &baseline) {
-        for (const std::wstring &name : Names(folder))
-            if (!std::binary_search(baseline.begin(), baseline.end(), name))
-                driver::RemoveTree(folder + L"\\" + name);
-    }
-    // SendTo's names beyond the baseline.
-    std::vector<std::wstring> AddedToSendTo() const {
-        std::vector<std::wstring> added;
-        for (const std::wstring &name : Names(sendTo_))
-            if (!std::binary_search(sendToBaseline_.begin(), sendToBaseline_.end(), name))
-                added.push_back(name);
-        return added;
+        sendToBaseline_.RemoveAdded();
+        parentBaseline_.RemoveAdded();
     }
     std::wstring SendToPath(const std::wstring &name) const { return sendTo_ + L"\\" + name; }
 
     mv::TComInit com_;
-    std::wstring sendTo_;
-    std::vector<std::wstring> sendToBaseline_, parentBaseline_;
+    const std::wstring sendTo_ = SendToFolder();
+    const driver::TFolderBaseline sendToBaseline_{sendTo_};
+    const driver::TFolderBaseline parentBaseline_{driver::ParentFolder(sendTo_)};
     driver::TTempDir temp_{L"setup"};
 };
 
@@ -289,7 +263,7 @@ TEST_F(SetupTest, InitialStateShowsWhatIsInstalled) {
         ASSERT_TRUE(tool.WaitExit(TimeoutMs, code));
         EXPECT_EQ(code, 0u);
         EXPECT_EQ(Registry(), registryBefore);
-        EXPECT_TRUE(AddedToSendTo().empty());
+        EXPECT_TRUE(sendToBaseline_.Added().empty());
     }
 }
 
@@ -409,7 +383,7 @@ TEST_F(SetupTest, InstallAndUninstallLeaveExactlyTheirRegistration) {
         ASSERT_TRUE(OpenSetup(tool, setup));
         if (c.whileOpen) c.whileOpen(setup);
         const auto registryBefore = Registry();
-        const auto parentBefore = Names(Parent(sendTo_));
+        const auto parentBefore = driver::ChildNames(parentBaseline_.Folder());
 
         if (c.typed) driver::TypeText(setup.edit, c.typed);
         if (c.choice == ChooseContext || c.choice == ChooseSendTo) {
@@ -430,8 +404,8 @@ TEST_F(SetupTest, InstallAndUninstallLeaveExactlyTheirRegistration) {
         ASSERT_TRUE(tool.WaitExit(TimeoutMs, code));
         EXPECT_EQ(code, 0u);
         EXPECT_EQ(Registry(), c.registryAfter ? c.registryAfter() : registryBefore);
-        EXPECT_EQ(AddedToSendTo(), c.sendToAfter);
-        EXPECT_EQ(Names(Parent(sendTo_)), parentBefore);
+        EXPECT_EQ(sendToBaseline_.Added(), c.sendToAfter);
+        EXPECT_EQ(driver::ChildNames(parentBaseline_.Folder()), parentBefore);
         if (!c.mustRemain.empty()) {
             EXPECT_EQ(driver::ReadBytes(c.mustRemain), "link");
         }

@@ -27,39 +27,19 @@ bool IsFolder(const std::wstring &path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::vector<std::wstring> Names(const std::wstring &folder) {
-    std::vector<std::wstring> names;
-    for (const driver::TEntry &entry : driver::Snapshot(folder))
-        if (entry.depth == 1) names.push_back(entry.name);
-    return names;
-}
-
 // COM for the test's thread, and the names a test adds to the known folders taken away again.
 class ShortcutTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        sendTo_ = KnownFolder(FOLDERID_SendTo);
-        ASSERT_FALSE(sendTo_.empty());
-        sendToBefore_ = Names(sendTo_);
-        parentBefore_ = Names(Parent(sendTo_));
-    }
+    void SetUp() override { ASSERT_FALSE(sendTo_.empty()); }
     void TearDown() override {
-        RemoveNew(sendTo_, sendToBefore_);
-        RemoveNew(Parent(sendTo_), parentBefore_);
-    }
-
-    static std::wstring Parent(const std::wstring &folder) {
-        return folder.substr(0, folder.find_last_of(L'\\'));
-    }
-    static void RemoveNew(const std::wstring &folder, const std::vector<std::wstring> &before) {
-        for (const std::wstring &name : Names(folder))
-            if (std::find(before.begin(), before.end(), name) == before.end())
-                driver::RemoveTree(folder + L"\\" + name);
+        sendToBaseline_.RemoveAdded();
+        parentBaseline_.RemoveAdded();
     }
 
     TComInit com_;
-    std::wstring sendTo_;
-    std::vector<std::wstring> sendToBefore_, parentBefore_;
+    const std::wstring sendTo_ = KnownFolder(FOLDERID_SendTo);
+    const driver::TFolderBaseline sendToBaseline_{sendTo_};
+    const driver::TFolderBaseline parentBaseline_{driver::ParentFolder(sendTo_)};
 };
 
 } // namespace
@@ -100,7 +80,7 @@ TEST_F(ShortcutTest, SendToLinkCarriesItsFourFields) {
         EXPECT_TRUE(deletedPath.empty());
         EXPECT_FALSE(IsFile(linkPath));
     }
-    EXPECT_EQ(Names(sendTo_), sendToBefore_);
+    EXPECT_TRUE(sendToBaseline_.Added().empty());
 }
 
 TEST_F(ShortcutTest, ProgramsSubFolderIsMadeAndRemovedWhenEmpty) {
@@ -158,20 +138,20 @@ TEST_F(ShortcutTest, RefusedCallsMakeNoLink) {
         {"programs without sub-folder", "FrTest NoSub", "", LinkPrograms, true},
     };
     // A file the delete cases must not reach.
-    const std::wstring escape = Parent(sendTo_) + L"\\FrTest Escape.lnk";
+    const std::wstring escape = driver::ParentFolder(sendTo_) + L"\\FrTest Escape.lnk";
     ASSERT_TRUE(driver::WriteBytes(escape, "not a link"));
     const std::wstring programs = KnownFolder(FOLDERID_Programs);
-    const auto programsBefore = Names(programs);
-    const auto parentBefore = Names(Parent(sendTo_));
+    const auto programsBefore = driver::ChildNames(programs);
+    const auto parentBefore = driver::ChildNames(driver::ParentFolder(sendTo_));
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         std::wstring linkPath = L"old";
         EXPECT_FALSE(MakeShortcut("C:\\t.exe", "d", "", c.name, c.subFolder,
                                   static_cast<TLinkLocation>(c.location), c.create, linkPath));
         EXPECT_TRUE(linkPath.empty());
-        EXPECT_EQ(Names(sendTo_), sendToBefore_);
-        EXPECT_EQ(Names(Parent(sendTo_)), parentBefore);
-        EXPECT_EQ(Names(programs), programsBefore);
+        EXPECT_TRUE(sendToBaseline_.Added().empty());
+        EXPECT_EQ(driver::ChildNames(driver::ParentFolder(sendTo_)), parentBefore);
+        EXPECT_EQ(driver::ChildNames(programs), programsBefore);
         EXPECT_TRUE(IsFile(escape));
     }
 }
