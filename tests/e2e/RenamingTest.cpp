@@ -112,6 +112,19 @@ std::vector<driver::TBox> ErrorBoxes(const driver::TRunResult &run) {
     return errors;
 }
 
+// A run that should go without a failed move: the summary is its one box, and the process
+// ends with code 0. The summary is not shown when anything else happened.
+TSummary RunWithoutErrors(const std::wstring &arguments, const std::wstring &exe,
+                          const std::wstring &workDir = L"") {
+    const driver::TRunResult run = driver::RunAndAnswer(arguments, exe, workDir);
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    for (const driver::TBox &box : ErrorBoxes(run))
+        ADD_FAILURE() << Narrow(box.text);
+    EXPECT_EQ(run.boxes.size(), 1u) << "only the summary";
+    return run.finished && run.boxes.size() == 1 ? ReadSummary(run) : TSummary();
+}
+
 int FolderCount(const std::vector<TEntry> &tree) {
     return static_cast<int>(
         std::count_if(tree.begin(), tree.end(), [](const TEntry &e) { return e.folder; }));
@@ -175,11 +188,7 @@ TEST(Renaming, EveryFolderGetsADigitNameAndNothingIsLost) {
         AddFiles(root);
         const auto before = driver::Snapshot(root);
 
-        const driver::TRunResult run = driver::RunAndAnswer(Quoted(root), exe);
-        ASSERT_TRUE(run.finished);
-        EXPECT_EQ(run.exitCode, 0u);
-        EXPECT_EQ(run.boxes.size(), 1u) << "only the summary";
-        const TSummary summary = ReadSummary(run);
+        const TSummary summary = RunWithoutErrors(Quoted(root), exe);
         ASSERT_TRUE(summary.shown);
         EXPECT_EQ(summary.found, FolderCount(before));
         EXPECT_EQ(summary.renamed, summary.found);
@@ -267,10 +276,7 @@ TEST(Renaming, RelativeArgumentsRenameEverything) {
         AddFiles(root);
         const auto before = driver::Snapshot(root);
 
-        const driver::TRunResult run = driver::RunAndAnswer(Quoted(form), exe, sandbox.Path());
-        ASSERT_TRUE(run.finished);
-        EXPECT_TRUE(ErrorBoxes(run).empty());
-        const TSummary summary = ReadSummary(run);
+        const TSummary summary = RunWithoutErrors(Quoted(form), exe, sandbox.Path());
         ASSERT_TRUE(summary.shown);
         EXPECT_EQ(summary.found, 14);
         EXPECT_EQ(summary.renamed, 14);
@@ -301,10 +307,7 @@ TEST(Renaming, FolderLinksKeepTheirNamesAndTheirTargetsAreUntouched) {
         const auto outsideBefore = driver::Snapshot(outside);
         const auto before = driver::Snapshot(root);
 
-        const driver::TRunResult run = driver::RunAndAnswer(Quoted(root), exe);
-        ASSERT_TRUE(run.finished);
-        EXPECT_TRUE(ErrorBoxes(run).empty());
-        const TSummary summary = ReadSummary(run);
+        const TSummary summary = RunWithoutErrors(Quoted(root), exe);
         ASSERT_TRUE(summary.shown);
         EXPECT_EQ(summary.found, 6) << "the link is no folder of the tree";
         EXPECT_EQ(summary.renamed, 6);
@@ -337,10 +340,7 @@ TEST(Renaming, TreeDeeperThanThePathLimitLosesNothing) {
     AddFiles(root);
     const auto before = driver::Snapshot(root);
 
-    const driver::TRunResult run = driver::RunAndAnswer(Quoted(root), exe);
-    ASSERT_TRUE(run.finished);
-    EXPECT_TRUE(ErrorBoxes(run).empty());
-    const TSummary summary = ReadSummary(run);
+    const TSummary summary = RunWithoutErrors(Quoted(root), exe);
     ASSERT_TRUE(summary.shown);
     EXPECT_EQ(summary.renamed, summary.found);
     EXPECT_GT(summary.found, 5);
@@ -369,11 +369,7 @@ TEST(DoubleByteRenaming, NamesWithTrailByte5CUnderCodePage932) {
     AddFiles(root);
     const auto before = driver::Snapshot(root);
 
-    const driver::TRunResult run = driver::RunAndAnswer(Quoted(root), exe);
-    ASSERT_TRUE(run.finished);
-    for (const driver::TBox &box : ErrorBoxes(run))
-        ADD_FAILURE() << Narrow(box.text);
-    const TSummary summary = ReadSummary(run);
+    const TSummary summary = RunWithoutErrors(Quoted(root), exe);
     ASSERT_TRUE(summary.shown);
     EXPECT_EQ(summary.found, FolderCount(before));
     EXPECT_EQ(summary.renamed, summary.found);

@@ -218,7 +218,9 @@ TEST(IniReadInteger, RealFilesThroughTheProfileApi) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const std::wstring path = folder / (L"case" + std::to_wstring(++index) + L".ini");
-        if (c.exists) ASSERT_TRUE(driver::WriteBytes(path, c.content));
+        if (c.exists) {
+            ASSERT_TRUE(driver::WriteBytes(path, c.content));
+        }
         const std::string narrow = mv::WideToAnsi(path);
         EXPECT_EQ(IniReadInteger(narrow, "Options", "Digits", 5), c.expected);
         EXPECT_EQ(driver::ReadBytes(path), c.content) << "the file is only read";

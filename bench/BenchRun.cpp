@@ -1,0 +1,204 @@
+// bench_run.exe: times FolderRename.exe against the floor program on prepared folder trees.
+//
+//   bench_run.exe [--runs N] TOOL.exe FLOOR.exe TREE...
+//   bench_run.exe --smoke
+//
+// Each run is timed from process creation to process end; the one message box a run shows
+// at its end is answered as soon as it appears. Both programs rename the same tree in turn
+// (a renamed tree is as good a tree as the first), after one unmeasured run of each to warm
+// the file system's caches. The figures are medians. --smoke builds a small tree in a
+// temporary folder, runs each program once and fails unless both renamed all of it.
+#include "Driver.h"
+#include "TempTree.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <regex>
+
+namespace {
+
+struct TRun {
+    bool ok = false;
+    double seconds = 0;
+    double neededSeconds = -1; // the tool's own "Needed:" figure
+    int found = -1;
+    int renamed = -1;
+    SIZE_T peakWorkingSet = 0;
+};
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+struct TFindBox {
+    DWORD processId;
+    HWND box;
+};
+
+BOOL CALLBACK MatchBox(HWND window, LPARAM param) {
+    auto *search = reinterpret_cast<TFindBox *>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+    if (driver::ClassName(window) != L"#32770") return TRUE;
+    search->box = window;
+    return FALSE;
+}
+
+// Reads the box's text and presses its OK button once both exist.
+bool AnswerBox(HWND box, std::wstring &text) {
+    for (int tries = 0; tries < 5000; ++tries) {
+        HWND ok = driver::FindChild(box, L"Button");
+        if (ok && IsWindowEnabled(ok)) {
+            text = driver::BoxText(box);
+            return driver::PressButton(ok);
+        }
+        Sleep(1);
+    }
+    return false;
+}
+
+TRun RunOnce(const std::wstring &program, const std::wstring &tree) {
+    TRun run;
+    std::wstring line = L"\"" + program + L"\" \"" + tree + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    const double start = Now();
+    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return run;
+    CloseHandle(info.hThread);
+    std::wstring text;
+    // A fine poll: the box is answered within about a millisecond of its appearance.
+    while (WaitForSingleObject(info.hProcess, 1) == WAIT_TIMEOUT) {
+        TFindBox search{info.dwProcessId, nullptr};
+        EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
+        if (search.box && AnswerBox(search.box, text)) break;
+    }
+    const bool ended = WaitForSingleObject(info.hProcess, 600000) == WAIT_OBJECT_0;
+    run.seconds = Now() - start;
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(info.hProcess, &memory, sizeof memory))
+        run.peakWorkingSet = memory.PeakWorkingSetSize;
+    CloseHandle(info.hProcess);
+
+    std::wsmatch match;
+    static const std::wregex counts(L"Found: (\\d+) folders\r\nRenamed: (\\d+) of");
+    if (std::regex_search(text, match, counts)) {
+        run.found = std::stoi(match[1]);
+        run.renamed = std::stoi(match[2]);
+    }
+    static const std::wregex needed(L"Needed: +([0-9.]+) seconds");
+    if (std::regex_search(text, match, needed)) run.neededSeconds = std::stod(match[1]);
+    run.ok = ended && run.found >= 0 && run.renamed == run.found;
+    return run;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double MiB(SIZE_T bytes) {
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+struct TTreeResult {
+    int folders = 0;
+    double tool = 0, floor = 0, needed = 0;
+    SIZE_T toolPeak = 0, floorPeak = 0;
+};
+
+bool MeasureTree(const std::wstring &tool, const std::wstring &floor, const std::wstring &tree,
+                 int runs, TTreeResult &result) {
+    std::vector<double> toolTimes, floorTimes, neededTimes;
+    for (int round = -1; round < runs; ++round) {
+        const TRun floorRun = RunOnce(floor, tree);
+        const TRun toolRun = RunOnce(tool, tree);
+        if (!floorRun.ok || !toolRun.ok || floorRun.found != toolRun.found) {
+            std::printf("run failed on %ls: floor %d/%d, tool %d/%d folders renamed\n",
+                        tree.c_str(), floorRun.renamed, floorRun.found, toolRun.renamed,
+                        toolRun.found);
+            return false;
+        }
+        result.folders = toolRun.found;
+        if (round < 0) continue;
+        floorTimes.push_back(floorRun.seconds);
+        toolTimes.push_back(toolRun.seconds);
+        neededTimes.push_back(toolRun.neededSeconds);
+        result.toolPeak = std::max(result.toolPeak, toolRun.peakWorkingSet);
+        result.floorPeak = std::max(result.floorPeak, floorRun.peakWorkingSet);
+        std::printf("  %ls run %d: floor %.3f s, tool %.3f s (its own count %.3f s)\n",
+                    tree.c_str(), round + 1, floorRun.seconds, toolRun.seconds,
+                    toolRun.neededSeconds);
+        std::fflush(stdout);
+    }
+    result.tool = Median(toolTimes);
+    result.floor = Median(floorTimes);
+    result.needed = Median(neededTimes);
+    return true;
+}
+
+int Smoke() {
+    driver::TTempDir sandbox(L"bench");
+    const int folders = driver::BuildTree(sandbox.Path(), 3, 2);
+    const std::wstring own = driver::OwnFolder();
+    TTreeResult result;
+    if (!MeasureTree(own + L"FolderRename.exe", own + L"Floor.exe", sandbox.Path(), 1, result))
+        return 1;
+    std::printf("smoke: %d folders, tool %.3f s, floor %.3f s\n", result.folders, result.tool,
+                result.floor);
+    return result.folders == folders ? 0 : 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t **argv) {
+    if (argc == 2 && std::wstring(argv[1]) == L"--smoke") return Smoke();
+    int runs = 3;
+    int i = 1;
+    if (argc > 2 && std::wstring(argv[1]) == L"--runs") {
+        runs = std::max(1, _wtoi(argv[2]));
+        i = 3;
+    }
+    if (argc - i < 3) {
+        std::printf("usage: bench_run.exe [--runs N] TOOL.exe FLOOR.exe TREE...\n");
+        return 2;
+    }
+    const std::wstring tool = argv[i], floor = argv[i + 1];
+    std::vector<TTreeResult> results;
+    for (int t = i + 2; t < argc; ++t) {
+        TTreeResult result;
+        if (!MeasureTree(tool, floor, argv[t], runs, result)) return 1;
+        results.push_back(result);
+    }
+    std::printf("\n%10s %10s %10s %8s %14s %14s %12s %12s %8s\n", "folders", "tool s", "floor s",
+                "ratio", "tool us/fold", "work us/fold", "tool peak", "floor peak", "ratio");
+    for (const TTreeResult &r : results) {
+        std::printf("%10d %10.3f %10.3f %8.3f %14.1f %14.1f %8.1f MiB %8.1f MiB %8.2f\n", r.folders,
+                    r.tool, r.floor, r.tool / r.floor, r.tool * 1e6 / r.folders,
+                    r.needed * 1e6 / r.folders, MiB(r.toolPeak), MiB(r.floorPeak),
+                    static_cast<double>(r.toolPeak) / static_cast<double>(r.floorPeak));
+    }
+    if (results.size() >= 2) {
+        const TTreeResult &small = results.front(), &large = results.back();
+        std::printf("\ntime per folder, %d against %d folders: whole run %.2fx, the tool's own "
+                    "count %.2fx\n",
+                    large.folders, small.folders,
+                    (large.tool / large.folders) / (small.tool / small.folders),
+                    (large.needed / large.folders) / (small.needed / small.folders));
+    }
+    return 0;
+}
