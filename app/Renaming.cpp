@@ -21,7 +21,7 @@ int64_t CounterStop = 0;
 // The long-path prefix turns off normalisation, so a relative path or one with "/", "." or
 // ".." parts would make every move fail; the run works on the plain full path instead.
 std::wstring FullPath(const std::wstring &path) {
-    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0) return path;
     std::wstring full(size, L'\0');
     const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
