@@ -13,12 +13,12 @@ TREES="$BUILD_DIR/bench-trees"
 
 # Ten folders per folder, `levels` deep; the host makes them in seconds where Wine would not.
 make_tree() {
-    local root=$1 levels=$2 spec="" i
+    local root=$1 levels=$2 below="" i
     rm -rf "$root"
     mkdir -p "$root"
-    for ((i = 1; i < levels; i++)); do spec+="/d{0..9}"; done
+    for ((i = 1; i < levels; i++)); do below+="/d{0..9}"; done
     for i in {0..9}; do
-        eval "mkdir -p \"$root/d$i\"$spec"
+        eval "mkdir -p \"$root/d$i\"$below"
     done
 }
 
