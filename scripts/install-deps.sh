@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make python3 g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-          wine64 xvfb googletest locales x11-apps imagemagick)
+          wine64 fonts-wine xvfb googletest locales x11-apps x11-utils imagemagick)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -9,13 +9,6 @@ OUTPUT="${1:-$ROOT/docs/setup-window.png}"
 export WINEPREFIX="$BUILD_DIR/shotprefix"
 
 "$ROOT/scripts/install-deps.sh"
-# Wine draws the caption buttons with the Marlett font; without it the close box shows a letter.
-if ! dpkg-query -W -f='${Status}' fonts-wine 2>/dev/null | grep -q 'install ok installed'; then
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends fonts-wine >/dev/null
-fi
 build --target FolderRename
 start_session
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
