@@ -39,8 +39,8 @@ void SnapshotInto(const std::wstring &root, const std::wstring &relative, int de
 // The Unix path of a Windows path, through Wine's own export; empty outside Wine.
 std::string UnixPath(const std::wstring &path) {
     using TGetUnixName = char *(CDECL *)(LPCWSTR);
-    auto getUnixName = reinterpret_cast<TGetUnixName>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    auto getUnixName = reinterpret_cast<TGetUnixName>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!getUnixName) return std::string();
     char *name = getUnixName(path.c_str());
     if (!name) return std::string();
