@@ -55,11 +55,6 @@ struct TFindTraits {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE find) { FindClose(find); }
 };
-struct TFileTraits {
-    using TValue = HANDLE;
-    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE file) { CloseHandle(file); }
-};
 struct TCoTaskMemTraits {
     using TValue = PWSTR;
     static PWSTR Invalid() { return nullptr; }
@@ -68,7 +63,6 @@ struct TCoTaskMemTraits {
 
 using TRegKey = TUniqueHandle<TRegKeyTraits>;
 using TFindHandle = TUniqueHandle<TFindTraits>;
-using TFileHandle = TUniqueHandle<TFileTraits>;
 using TCoTaskText = TUniqueHandle<TCoTaskMemTraits>;
 
 template <typename TInterface> class TComPtr {

@@ -13,20 +13,13 @@ namespace {
 // Lead bytes of code page 932: 81-9F and E0-FC.
 const BYTE ShiftJisLeadBytes[12] = {0x81, 0x9F, 0xE0, 0xFC};
 
-// Switches the module to a given lead-byte table for one test, then back to the system's.
-class WithLeadBytes {
-  public:
-    explicit WithLeadBytes(const BYTE ranges[12]) { LoadLeadBytes(true, ranges); }
-    ~WithLeadBytes() { InitLocaleInfo(); }
-};
+const BYTE NoLeadBytes[12] = {};
 
-class SingleByteCodePage {
+// Switches the module to a given lead-byte table for one test, then back to the system's.
+class TestCodePage {
   public:
-    SingleByteCodePage() {
-        const BYTE none[12] = {};
-        LoadLeadBytes(false, none);
-    }
-    ~SingleByteCodePage() { InitLocaleInfo(); }
+    TestCodePage(bool dbcsEnabled, const BYTE ranges[12]) { LoadLeadBytes(dbcsEnabled, ranges); }
+    ~TestCodePage() { InitLocaleInfo(); }
 };
 
 // Forward reading of a text: every lead byte takes the next byte as its trail byte.
@@ -40,7 +33,7 @@ TByteKind ModelByteKind(const std::string &text, size_t index) {
 } // namespace
 
 TEST(PathSplitting, SingleByte) {
-    SingleByteCodePage page;
+    TestCodePage page(false, NoLeadBytes);
     struct Case {
         const char *path, *filePath, *fileName, *fileExt, *withoutExt;
     };
@@ -69,7 +62,7 @@ TEST(PathSplitting, SingleByte) {
 }
 
 TEST(PathSplitting, DoubleByteTrailBackslashIsNoSeparatorForThePath) {
-    WithLeadBytes page(ShiftJisLeadBytes);
+    TestCodePage page(true, ShiftJisLeadBytes);
     struct Case {
         const char *path, *filePath, *fileName;
         int32_t lastDelimiter;
@@ -94,7 +87,7 @@ TEST(PathSplitting, DoubleByteTrailBackslashIsNoSeparatorForThePath) {
 }
 
 TEST(ByteKind, ParityRule) {
-    WithLeadBytes page(ShiftJisLeadBytes);
+    TestCodePage page(true, ShiftJisLeadBytes);
     struct Case {
         const char *text;
         int32_t index;
@@ -121,7 +114,7 @@ TEST(ByteKind, ParityRule) {
 }
 
 TEST(ByteKind, AgreesWithAForwardReadingOnGeneratedTexts) {
-    WithLeadBytes page(ShiftJisLeadBytes);
+    TestCodePage page(true, ShiftJisLeadBytes);
     const unsigned char bytes[] = {0x41, 0x5C, 0x3A, 0x81, 0x9F, 0xA0, 0xE0, 0xFC, 0xFD, 0x80};
     std::mt19937 generator(7);
     for (int n = 0; n < 5000; ++n) {
@@ -135,7 +128,7 @@ TEST(ByteKind, AgreesWithAForwardReadingOnGeneratedTexts) {
 }
 
 TEST(ByteKind, EverythingIsSingleWithoutDoubleByteSupport) {
-    SingleByteCodePage page;
+    TestCodePage page(false, NoLeadBytes);
     for (int b = 1; b < 256; ++b) {
         const std::string text = {static_cast<char>(b), static_cast<char>(b), '\\'};
         for (int32_t position = 1; position <= 3; ++position)
@@ -146,7 +139,7 @@ TEST(ByteKind, EverythingIsSingleWithoutDoubleByteSupport) {
 TEST(ByteKind, LeadBytesComeFromTheCodePageRanges) {
     const BYTE reversed[12] = {0x90, 0x80, 0xA1, 0xA2, 0, 0, 0xB0, 0xB1};
     {
-        WithLeadBytes page(reversed);
+        TestCodePage page(true, reversed);
         EXPECT_FALSE(IsLeadByte(0x85)); // a pair with high below low adds nothing
         EXPECT_TRUE(IsLeadByte(0xA1));
         EXPECT_TRUE(IsLeadByte(0xA2));
