@@ -52,6 +52,16 @@ int32_t ClampDigitCount(int32_t digits) {
     return digits;
 }
 
+std::wstring WithLongPathPrefix(const std::wstring &path) {
+    // A path that already has a prefix keeps it, and a network path takes the prefix's UNC
+    // form: "\\?\" in front of "\\server\share" names nothing, and every move would fail.
+    if (path.compare(0, 4, LongPathPrefix) == 0 || path.compare(0, 4, L"\\\\.\\") == 0)
+        return path;
+    if (path.compare(0, 2, L"\\\\") == 0)
+        return std::wstring(LongPathPrefix) + L"UNC" + path.substr(1);
+    return LongPathPrefix + path;
+}
+
 std::wstring MoveErrorText(const std::wstring &sourcePath, const std::wstring &targetPath) {
     return L"An error occured by trying to move\r\n" + sourcePath + L"\r\nto\r\n" + targetPath;
 }
@@ -84,9 +94,9 @@ void RunRenaming() {
     // names its folder when its turn comes.
     for (FolderIndex = static_cast<int32_t>(FolderList.size()) - 1; FolderIndex >= 0;
          --FolderIndex) {
-        SourceLongPath = LongPathPrefix + FolderList[FolderIndex];
+        SourceLongPath = WithLongPathPrefix(FolderList[FolderIndex]);
         NewFolderPath = MakeRandomName(FolderList[FolderIndex], DigitCount);
-        TargetLongPath = LongPathPrefix + NewFolderPath;
+        TargetLongPath = WithLongPathPrefix(NewFolderPath);
         try {
             MoveAndReport();
         } catch (...) {

@@ -269,15 +269,15 @@ TEST(Renaming, FailedMoveIsReportedAndThePassGoesOn) {
     }
 }
 
-TEST(Renaming, RelativeArgumentsRenameEverything) {
+TEST(Renaming, RelativeAndPrefixedArgumentsRenameEverything) {
+    TTempDir sandbox(L"rel");
     const std::wstring forms[] = {L"tree", L".\\tree\\", L"./tree", L"tree/../tree",
-                                  L"tree\\d0\\.."};
+                                  L"tree\\d0\\..", L"\\\\?\\" + (sandbox / L"tree")};
+    const std::wstring exe = InstallTool(sandbox, nullptr);
+    const std::wstring root = sandbox / L"tree";
     for (const std::wstring &form : forms) {
         SCOPED_TRACE(Narrow(form));
-        TTempDir sandbox(L"rel");
-        const std::wstring exe = InstallTool(sandbox, nullptr);
-        const std::wstring root = sandbox / L"tree";
-        ASSERT_TRUE(MakeDirs(root));
+        ASSERT_TRUE(driver::RemoveTree(root) && MakeDirs(root));
         driver::BuildTree(root, 2, 3);
         AddFiles(root);
         const auto before = driver::Snapshot(root);

@@ -37,6 +37,17 @@ TEST(RenamingText, MoveError) {
               L"An error occured by trying to move\r\nC:\\\u8868\\\u0416\r\nto\r\n");
 }
 
+TEST(RenamingText, LongPathPrefixForEachKindOfFullPath) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"C:\\R\\A", L"\\\\?\\C:\\R\\A"},
+        {L"\\\\server\\share\\R\\A", L"\\\\?\\UNC\\server\\share\\R\\A"},
+        {L"\\\\?\\C:\\R\\A", L"\\\\?\\C:\\R\\A"},
+        {L"\\\\?\\UNC\\server\\share\\A", L"\\\\?\\UNC\\server\\share\\A"},
+        {L"\\\\.\\C:\\R\\A", L"\\\\.\\C:\\R\\A"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(WithLongPathPrefix(c.first), c.second);
+}
+
 TEST(RenamingText, SettingsFileBesideTheProgram) {
     const struct {
         std::string exePath, expected;
