@@ -5,7 +5,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c >= 1 && c <= 32; }
+bool IsBlank(char c) {
+    return c >= 1 && c <= 32;
+}
 
 const std::vector<std::string> &Tokens() {
     static const std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
@@ -23,7 +25,8 @@ std::vector<std::string> SplitCommandLine(const char *commandLine) {
     std::vector<std::string> tokens;
     const char *p = commandLine ? commandLine : "";
     for (;;) {
-        while (IsBlank(*p)) ++p;
+        while (IsBlank(*p))
+            ++p;
         if (*p == '\0') break;
         std::string token;
         bool quoted = false;
@@ -42,7 +45,9 @@ std::vector<std::string> SplitCommandLine(const char *commandLine) {
     return tokens;
 }
 
-int32_t ArgumentCount() { return static_cast<int32_t>(Tokens().size()) - 1; }
+int32_t ArgumentCount() {
+    return static_cast<int32_t>(Tokens().size()) - 1;
+}
 
 std::string GetArgument(int32_t index) {
     if (index < 0 || static_cast<size_t>(index) >= Tokens().size()) return std::string();
@@ -54,11 +59,17 @@ std::string GetArgument(int32_t index) {
     return path;
 }
 
-void SeedRandom() { SeedRandomWith(GetTickCount()); }
+void SeedRandom() {
+    SeedRandomWith(GetTickCount());
+}
 
-void SeedRandomWith(uint32_t seed) { Generator().seed(seed); }
+void SeedRandomWith(uint32_t seed) {
+    Generator().seed(seed);
+}
 
-uint32_t NextRandom() { return static_cast<uint32_t>(Generator()()); }
+uint32_t NextRandom() {
+    return static_cast<uint32_t>(Generator()());
+}
 
 int32_t RandomBelow(int32_t n) {
     uint64_t x = NextRandom();

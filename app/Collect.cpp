@@ -32,10 +32,9 @@ mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive) {
     {
         const std::wstring pattern = parent + L"*.*";
         WIN32_FIND_DATAW entry;
-        mv::TFindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
-                                              FindExSearchLimitToDirectories, nullptr,
-                                              FIND_FIRST_EX_LARGE_FETCH |
-                                                  FIND_FIRST_EX_ON_DISK_ENTRIES_ONLY));
+        mv::TFindHandle find(FindFirstFileExW(
+            pattern.c_str(), FindExInfoBasic, &entry, FindExSearchLimitToDirectories, nullptr,
+            FIND_FIRST_EX_LARGE_FETCH | FIND_FIRST_EX_ON_DISK_ENTRIES_ONLY));
         // Vista knows neither the basic information level nor these flags, and Windows 7 not
         // the on-disk flag: both refuse the call as a whole, so ask again the old way.
         if (!find.Valid() && GetLastError() == ERROR_INVALID_PARAMETER)

@@ -55,8 +55,7 @@ int32_t ClampDigitCount(int32_t digits) {
 std::wstring WithLongPathPrefix(const std::wstring &path) {
     // A path that already has a prefix keeps it, and a network path takes the prefix's UNC
     // form: "\\?\" in front of "\\server\share" names nothing, and every move would fail.
-    if (path.compare(0, 4, LongPathPrefix) == 0 || path.compare(0, 4, L"\\\\.\\") == 0)
-        return path;
+    if (path.compare(0, 4, LongPathPrefix) == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
     if (path.compare(0, 2, L"\\\\") == 0)
         return std::wstring(LongPathPrefix) + L"UNC" + path.substr(1);
     return LongPathPrefix + path;

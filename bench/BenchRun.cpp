@@ -79,18 +79,25 @@ TRun RunOnce(const std::wstring &program, const std::wstring &tree) {
         return run;
     CloseHandle(info.hThread);
     std::wstring text;
+    // Wine does not always answer for a process that has ended, so the peak is also read while
+    // the last box is up, when all the work is done.
+    const auto notePeak = [&] {
+        PROCESS_MEMORY_COUNTERS memory = {};
+        memory.cb = sizeof memory;
+        if (GetProcessMemoryInfo(info.hProcess, &memory, sizeof memory))
+            run.peakWorkingSet = std::max(run.peakWorkingSet, memory.PeakWorkingSetSize);
+    };
     // A fine poll: the box is answered within about a millisecond of its appearance.
     while (WaitForSingleObject(info.hProcess, 1) == WAIT_TIMEOUT) {
         TFindBox search{info.dwProcessId, nullptr};
         EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
-        if (search.box && AnswerBox(search.box, text)) break;
+        if (!search.box) continue;
+        notePeak();
+        if (AnswerBox(search.box, text)) break;
     }
     const bool ended = WaitForSingleObject(info.hProcess, 600000) == WAIT_OBJECT_0;
     run.seconds = Now() - start;
-    PROCESS_MEMORY_COUNTERS memory = {};
-    memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(info.hProcess, &memory, sizeof memory))
-        run.peakWorkingSet = memory.PeakWorkingSetSize;
+    notePeak();
     CloseHandle(info.hProcess);
 
     std::wsmatch match;

@@ -26,8 +26,8 @@ std::string WideToAnsi(const std::wstring &text) {
                                    0, nullptr, nullptr);
     std::string result(size > 0 ? size : 0, '\0');
     if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0],
-                            size, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
+                            nullptr, nullptr);
     return result;
 }
 
@@ -50,7 +50,8 @@ void LoadLeadBytes(bool enabled, const BYTE leadByteRanges[12]) {
         const BYTE low = leadByteRanges[i];
         const BYTE high = leadByteRanges[i + 1];
         if (low == 0 && high == 0) break;
-        for (int b = low; b <= high; ++b) leadByteSet.set(b);
+        for (int b = low; b <= high; ++b)
+            leadByteSet.set(b);
     }
 }
 
@@ -63,9 +64,13 @@ void InitLocaleInfo() {
     LoadLeadBytes(enabled, ranges);
 }
 
-bool DbcsEnabled() { return dbcsEnabled; }
+bool DbcsEnabled() {
+    return dbcsEnabled;
+}
 
-bool IsLeadByte(unsigned char b) { return leadByteSet.test(b); }
+bool IsLeadByte(unsigned char b) {
+    return leadByteSet.test(b);
+}
 
 const char *FindFirstChar(const char *text, char c) {
     for (const char *p = text;; ++p) {
@@ -77,7 +82,8 @@ const char *FindFirstChar(const char *text, char c) {
 const char *FindLastChar(const char *text, char c) {
     if (c == '\0') return FindFirstChar(text, c);
     const char *last = nullptr;
-    for (const char *p = FindFirstChar(text, c); p; p = FindFirstChar(p + 1, c)) last = p;
+    for (const char *p = FindFirstChar(text, c); p; p = FindFirstChar(p + 1, c))
+        last = p;
     return last;
 }
 
@@ -94,7 +100,8 @@ TByteKind TextByteKind(const char *text, int32_t index) {
     const auto isLead = [](char c) { return IsLeadByte(static_cast<unsigned char>(c)); };
     if (index == 0) return isLead(text[0]) ? LeadByte : SingleByte;
     int32_t k = 0;
-    while (index - 1 - k >= 0 && isLead(text[index - 1 - k])) ++k;
+    while (index - 1 - k >= 0 && isLead(text[index - 1 - k]))
+        ++k;
     if (k % 2 == 1) return TrailByte;
     return isLead(text[index]) ? LeadByte : SingleByte;
 }
@@ -139,7 +146,9 @@ std::string IncludeTrailingChar(const std::string &s, char c) {
     return s + c;
 }
 
-std::string IncludeTrailingBackslash(const std::string &s) { return IncludeTrailingChar(s, '\\'); }
+std::string IncludeTrailingBackslash(const std::string &s) {
+    return IncludeTrailingChar(s, '\\');
+}
 
 std::wstring IncludeTrailingBackslashW(const std::wstring &w) {
     if (!w.empty() && w.back() == L'\\') return w;

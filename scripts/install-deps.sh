@@ -2,7 +2,7 @@
 # Installs what the build and the tests need on a Debian 12 machine, only what is missing.
 set -euo pipefail
 
-packages=(cmake make python3 g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+packages=(cmake make python3 clang-format g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
           wine64 fonts-wine xvfb googletest locales x11-apps x11-utils imagemagick)
 missing=()
 for p in "${packages[@]}"; do

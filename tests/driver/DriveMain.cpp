@@ -52,7 +52,8 @@ int wmain(int argc, wchar_t **argv) {
     }
     for (const driver::TBox &box : run.boxes) {
         std::wstring text = box.text;
-        for (size_t p = 0; (p = text.find(L"\r\n", p)) != std::wstring::npos;) text.replace(p, 2, L"\n    ");
+        for (size_t p = 0; (p = text.find(L"\r\n", p)) != std::wstring::npos;)
+            text.replace(p, 2, L"\n    ");
         Print(L"[" + box.caption + L"]\n    " + text + L"\n");
     }
     if (!run.finished) {

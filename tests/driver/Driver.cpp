@@ -51,7 +51,9 @@ std::wstring OwnFolder() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-std::wstring ToolPath() { return OwnFolder() + L"FolderRename.exe"; }
+std::wstring ToolPath() {
+    return OwnFolder() + L"FolderRename.exe";
+}
 
 std::wstring WindowText(HWND window) {
     // WM_GETTEXT is carried across processes by the system; a hung window gives up after 5 s.
@@ -90,10 +92,13 @@ bool PressButton(HWND button) {
 void TypeText(HWND edit, const std::wstring &text) {
     SendMessageW(edit, EM_SETSEL, 0, -1);
     SendMessageW(edit, WM_CHAR, VK_BACK, 0);
-    for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
+    for (wchar_t c : text)
+        SendMessageW(edit, WM_CHAR, c, 0);
 }
 
-LRESULT ButtonCheck(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0); }
+LRESULT ButtonCheck(HWND button) {
+    return SendMessageW(button, BM_GETCHECK, 0, 0);
+}
 
 bool ReadLink(const std::wstring &file, TLinkFields &fields) {
     mv::TComPtr<IShellLinkW> link;
@@ -176,7 +181,8 @@ bool TProcess::WaitForBox(TBox &box, DWORD timeoutMs) const {
     if (!window) return false;
     // A box is visible before its text is set in some versions; wait for the OK button.
     const ULONGLONG end = GetTickCount64() + 2000;
-    while (!FindChild(window, L"Button") && GetTickCount64() < end) Sleep(PollMs);
+    while (!FindChild(window, L"Button") && GetTickCount64() < end)
+        Sleep(PollMs);
     box.window = window;
     box.caption = WindowText(window);
     box.text = BoxText(window);

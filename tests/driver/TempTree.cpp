@@ -32,7 +32,8 @@ void SnapshotInto(const std::wstring &root, const std::wstring &relative, int de
         out.push_back(e);
         if (!e.folder) continue;
         const DWORD attributes = GetFileAttributesW(LongPath(root + L"\\" + e.path).c_str());
-        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) SnapshotInto(root, e.path, depth + 1, out);
+        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            SnapshotInto(root, e.path, depth + 1, out);
     }
 }
 
@@ -63,8 +64,8 @@ bool MakeFolderLink(const std::wstring &linkPath, const std::wstring &targetPath
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(L"Z:\\bin\\ln", &wideLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info))
+    if (!CreateProcessW(L"Z:\\bin\\ln", &wideLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
         return false;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
@@ -91,7 +92,9 @@ TTempDir::TTempDir(const std::wstring &tag) {
     }
 }
 
-TTempDir::~TTempDir() { RemoveTree(path_); }
+TTempDir::~TTempDir() {
+    RemoveTree(path_);
+}
 
 std::wstring TTempDir::operator/(const std::wstring &relative) const {
     return path_ + L"\\" + relative;
@@ -115,8 +118,8 @@ bool WriteBytes(const std::wstring &path, const std::string &bytes) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr);
+    const BOOL ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
 }
@@ -128,7 +131,8 @@ std::string ReadBytes(const std::wstring &path) {
     std::string bytes;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
     CloseHandle(file);
     return bytes;
 }
@@ -151,7 +155,8 @@ bool RemoveTree(const std::wstring &path) {
                 if (!IsDotName(entry.cFileName)) names.push_back(entry.cFileName);
             } while (FindNextFileW(find, &entry));
             FindClose(find);
-            for (const std::wstring &name : names) RemoveTree(path + L"\\" + name);
+            for (const std::wstring &name : names)
+                RemoveTree(path + L"\\" + name);
         }
     }
     SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -206,7 +211,8 @@ std::vector<std::wstring> TFolderBaseline::Added() const {
 }
 
 void TFolderBaseline::RemoveAdded() const {
-    for (const std::wstring &name : Added()) RemoveTree(folder_ + L"\\" + name);
+    for (const std::wstring &name : Added())
+        RemoveTree(folder_ + L"\\" + name);
 }
 
 int BuildTree(const std::wstring &root, int width, int depth) {

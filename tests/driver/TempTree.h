@@ -60,11 +60,11 @@ class TFolderBaseline {
 
 // One entry of a tree, relative to its root.
 struct TEntry {
-    int depth;            // 1 for a direct child of the root
+    int depth; // 1 for a direct child of the root
     bool folder;
-    std::wstring path;    // relative path, backslash-separated
+    std::wstring path; // relative path, backslash-separated
     std::wstring name;
-    std::string bytes;    // a file's content
+    std::string bytes; // a file's content
 };
 // Every entry below root, depth first; links are listed but not followed.
 std::vector<TEntry> Snapshot(const std::wstring &root);

@@ -271,7 +271,8 @@ TEST(Renaming, FailedMoveIsReportedAndThePassGoesOn) {
 
 TEST(Renaming, RelativeAndPrefixedArgumentsRenameEverything) {
     TTempDir sandbox(L"rel");
-    const std::wstring forms[] = {L"tree", L".\\tree\\", L"./tree", L"tree/../tree",
+    const std::wstring forms[] = {L"tree",         L".\\tree\\",
+                                  L"./tree",       L"tree/../tree",
                                   L"tree\\d0\\..", L"\\\\?\\" + (sandbox / L"tree")};
     const std::wstring exe = InstallTool(sandbox, nullptr);
     const std::wstring root = sandbox / L"tree";

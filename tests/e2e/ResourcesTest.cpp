@@ -65,7 +65,8 @@ TEST(Resources, ManifestAsksForCommonControlsAsInvokerPerMonitorDpiAndNoLongPath
         "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // 8.1
         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // 10
     };
-    for (const char *text : expected) EXPECT_NE(manifest.find(text), std::string::npos) << text;
+    for (const char *text : expected)
+        EXPECT_NE(manifest.find(text), std::string::npos) << text;
 }
 
 TEST(Resources, VersionInformationNamesTheProduct) {

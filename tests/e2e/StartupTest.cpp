@@ -12,9 +12,9 @@ TEST(Startup, ArgumentThatIsNoFolderEndsSilentlyWithCodeZero) {
     const auto before = driver::Snapshot(sandbox.Path());
 
     const std::wstring cases[] = {
-        L"\"" + file + L"\"",                  // an existing file
-        L"\"" + (sandbox / L"missing") + L"\"", // a missing path
-        L"\"\"",                               // one empty argument
+        L"\"" + file + L"\"",                             // an existing file
+        L"\"" + (sandbox / L"missing") + L"\"",           // a missing path
+        L"\"\"",                                          // one empty argument
         L"\"" + file + L"\" \"" + sandbox.Path() + L"\"", // only the first argument counts
     };
     for (const std::wstring &arguments : cases) {
@@ -28,5 +28,6 @@ TEST(Startup, ArgumentThatIsNoFolderEndsSilentlyWithCodeZero) {
     }
     const auto after = driver::Snapshot(sandbox.Path());
     ASSERT_EQ(after.size(), before.size());
-    for (size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i].path, before[i].path);
+    for (size_t i = 0; i < after.size(); ++i)
+        EXPECT_EQ(after[i].path, before[i].path);
 }

@@ -31,7 +31,8 @@ std::vector<std::wstring> Listing(const std::wstring &path) {
 
 TEST(CollectSubfolders, EveryFolderBeforeItsDescendantsInListingOrder) {
     TTempDir root(L"collect");
-    for (const wchar_t *folder : {L"A\\A1\\X", L"A\\A2", L"B\\B1"}) ASSERT_TRUE(MakeDirs(root / folder));
+    for (const wchar_t *folder : {L"A\\A1\\X", L"A\\A2", L"B\\B1"})
+        ASSERT_TRUE(MakeDirs(root / folder));
     ASSERT_TRUE(WriteBytes(root / L"A\\file.txt", "x"));
     ASSERT_TRUE(WriteBytes(root / L"top.txt", "y"));
 
@@ -44,7 +45,8 @@ TEST(CollectSubfolders, EveryFolderBeforeItsDescendantsInListingOrder) {
     for (const std::wstring &name : top) {
         const std::wstring folder = r + name;
         const std::vector<std::wstring> second = Listing(folder);
-        for (const std::wstring &child : second) expected.push_back(folder + L"\\" + child);
+        for (const std::wstring &child : second)
+            expected.push_back(folder + L"\\" + child);
         for (const std::wstring &child : second)
             for (const std::wstring &grandChild : Listing(folder + L"\\" + child))
                 expected.push_back(folder + L"\\" + child + L"\\" + grandChild);
@@ -85,8 +87,9 @@ TEST(CollectSubfolders, DriveRootGivesSingleBackslashPaths) {
         EXPECT_GT(path.size(), 3u);
         EXPECT_NE(path[3], L'\\');
     }
-    EXPECT_NE(std::find_if(found.begin(), found.end(),
-                           [](const std::wstring &p) { return lstrcmpiW(p.c_str(), L"C:\\windows") == 0; }),
+    EXPECT_NE(std::find_if(
+                  found.begin(), found.end(),
+                  [](const std::wstring &p) { return lstrcmpiW(p.c_str(), L"C:\\windows") == 0; }),
               found.end());
 }
 
@@ -108,8 +111,12 @@ TEST(CollectSubfolders, FolderLinksAreNeitherListedNorSearched) {
 TEST(CollectSubfolders, UnicodeAndDoubleByteNames) {
     TTempDir root(L"collect");
     // U+8868 is 0x95 0x5C in code page 932: its second byte is a backslash.
-    const std::wstring names[] = {L"\x8868", L"a\x8868" L"b", L"\x00e9t\x00e9"};
-    for (const std::wstring &name : names) ASSERT_TRUE(MakeDirs(root / (name + L"\\" + name)));
+    const std::wstring names[] = {L"\x8868",
+                                  L"a\x8868"
+                                  L"b",
+                                  L"\x00e9t\x00e9"};
+    for (const std::wstring &name : names)
+        ASSERT_TRUE(MakeDirs(root / (name + L"\\" + name)));
     std::vector<std::wstring> found = CollectSubfolders(root.Path(), true);
     EXPECT_EQ(found.size(), 6u);
     for (const std::wstring &name : names) {

@@ -45,7 +45,8 @@ TEST(RenamingText, LongPathPrefixForEachKindOfFullPath) {
         {L"\\\\?\\UNC\\server\\share\\A", L"\\\\?\\UNC\\server\\share\\A"},
         {L"\\\\.\\C:\\R\\A", L"\\\\.\\C:\\R\\A"},
     };
-    for (const auto &c : cases) EXPECT_EQ(WithLongPathPrefix(c.first), c.second);
+    for (const auto &c : cases)
+        EXPECT_EQ(WithLongPathPrefix(c.first), c.second);
 }
 
 TEST(RenamingText, SettingsFileBesideTheProgram) {

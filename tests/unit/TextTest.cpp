@@ -25,7 +25,8 @@ class TestCodePage {
 // Forward reading of a text: every lead byte takes the next byte as its trail byte.
 TByteKind ModelByteKind(const std::string &text, size_t index) {
     size_t i = 0;
-    while (i < index) i += (IsLeadByte(static_cast<unsigned char>(text[i])) && text[i + 1]) ? 2 : 1;
+    while (i < index)
+        i += (IsLeadByte(static_cast<unsigned char>(text[i])) && text[i + 1]) ? 2 : 1;
     if (i > index) return TrailByte;
     return IsLeadByte(static_cast<unsigned char>(text[index])) ? LeadByte : SingleByte;
 }
@@ -71,7 +72,7 @@ TEST(PathSplitting, DoubleByteTrailBackslashIsNoSeparatorForThePath) {
         // C:\ then one character whose second byte is 0x5C.
         {"C:\\\x95\x5C", "C:\\", "", 3},
         {"C:\\\x95\x5C\\x", "C:\\\x95\x5C\\", "x", 6},
-        {"C:\\\x95\x5C" "abc", "C:\\", "abc", 3},
+        {"C:\\\x95\\abc", "C:\\", "abc", 3},
         // Two lead bytes form one character, so the 0x5C after them stands alone.
         {"A\x81\x81\\b", "A\x81\x81\\", "b", 4},
         {"\x81\x81\x81\\b", "", "b", 0},
@@ -94,14 +95,10 @@ TEST(ByteKind, ParityRule) {
         TByteKind kind;
     };
     const Case cases[] = {
-        {"\x41\x81\x81\x5C", 3, SingleByte},
-        {"\x81\x81\x81\x5C", 3, TrailByte},
-        {"\x81\x5C", 0, LeadByte},
-        {"\x81\x5C", 1, TrailByte},
-        {"\x41\x5C", 1, SingleByte},
-        {"\x41", 1, SingleByte}, // the terminator
-        {"\x81\x81", 2, SingleByte},
-        {"\x9F\xE0\xFC\xE0", 3, TrailByte},
+        {"\x41\x81\x81\x5C", 3, SingleByte}, {"\x81\x81\x81\x5C", 3, TrailByte},
+        {"\x81\x5C", 0, LeadByte},           {"\x81\x5C", 1, TrailByte},
+        {"\x41\x5C", 1, SingleByte},         {"\x41", 1, SingleByte}, // the terminator
+        {"\x81\x81", 2, SingleByte},         {"\x9F\xE0\xFC\xE0", 3, TrailByte},
         {"\x80\xA0\xFD", 0, SingleByte},
     };
     for (const Case &c : cases) {
@@ -120,7 +117,8 @@ TEST(ByteKind, AgreesWithAForwardReadingOnGeneratedTexts) {
     for (int n = 0; n < 5000; ++n) {
         std::string text;
         const int length = 1 + static_cast<int>(generator() % 12);
-        for (int i = 0; i < length; ++i) text += static_cast<char>(bytes[generator() % sizeof bytes]);
+        for (int i = 0; i < length; ++i)
+            text += static_cast<char>(bytes[generator() % sizeof bytes]);
         for (int i = 0; i < length; ++i)
             ASSERT_EQ(TextByteKind(text.c_str(), i), ModelByteKind(text, i))
                 << "text #" << n << " index " << i;
@@ -146,7 +144,8 @@ TEST(ByteKind, LeadBytesComeFromTheCodePageRanges) {
         EXPECT_FALSE(IsLeadByte(0xB0)); // after the 0,0 pair nothing counts
     }
     if (!DbcsEnabled())
-        for (int b = 0; b < 256; ++b) EXPECT_FALSE(IsLeadByte(b)) << b;
+        for (int b = 0; b < 256; ++b)
+            EXPECT_FALSE(IsLeadByte(b)) << b;
 }
 
 TEST(CodePage932, TheModuleReadsTheSystemsLeadBytes) {
@@ -174,19 +173,27 @@ TEST(CharSearch, FirstLastAndSets) {
 TEST(TrailingBackslash, AddedOnlyWhenMissing) {
     const std::pair<std::string, std::string> narrow[] = {
         {"", "\\"}, {"C:\\dir", "C:\\dir\\"}, {"C:\\dir\\", "C:\\dir\\"}, {"C:", "C:\\"}};
-    for (const auto &c : narrow) EXPECT_EQ(IncludeTrailingBackslash(c.first), c.second);
-    const std::pair<std::wstring, std::wstring> wide[] = {
-        {L"", L"\\"}, {L"C:\\dir", L"C:\\dir\\"}, {L"C:\\dir\\", L"C:\\dir\\"}, {L"\x8868", L"\x8868\\"}};
-    for (const auto &c : wide) EXPECT_EQ(IncludeTrailingBackslashW(c.first), c.second);
+    for (const auto &c : narrow)
+        EXPECT_EQ(IncludeTrailingBackslash(c.first), c.second);
+    const std::pair<std::wstring, std::wstring> wide[] = {{L"", L"\\"},
+                                                          {L"C:\\dir", L"C:\\dir\\"},
+                                                          {L"C:\\dir\\", L"C:\\dir\\"},
+                                                          {L"\x8868", L"\x8868\\"}};
+    for (const auto &c : wide)
+        EXPECT_EQ(IncludeTrailingBackslashW(c.first), c.second);
     EXPECT_EQ(IncludeTrailingChar("ab", 'b'), "ab");
     EXPECT_EQ(IncludeTrailingChar("ab", 'c'), "abc");
 }
 
 TEST(Numbers, IntToStr) {
-    const std::pair<int32_t, const char *> cases[] = {
-        {0, "0"}, {-5, "-5"}, {7, "7"}, {1000000, "1000000"}, {INT_MAX, "2147483647"},
-        {INT_MIN, "-2147483648"}};
-    for (const auto &c : cases) EXPECT_EQ(IntToStr(c.first), c.second);
+    const std::pair<int32_t, const char *> cases[] = {{0, "0"},
+                                                      {-5, "-5"},
+                                                      {7, "7"},
+                                                      {1000000, "1000000"},
+                                                      {INT_MAX, "2147483647"},
+                                                      {INT_MIN, "-2147483648"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(IntToStr(c.first), c.second);
 }
 
 TEST(Numbers, FloatToStrFixedPointPaddedLeft) {
@@ -209,7 +216,8 @@ TEST(Numbers, FloatToStrFixedPointPaddedLeft) {
         {-1.5, 6, 2, " -1.50"},
         {-0.26, 0, 1, "-0.3"},
     };
-    for (const Case &c : cases) EXPECT_EQ(FloatToStr(c.value, c.width, c.decimals), c.text) << c.value;
+    for (const Case &c : cases)
+        EXPECT_EQ(FloatToStr(c.value, c.width, c.decimals), c.text) << c.value;
 }
 
 TEST(Conversions, AnsiRoundTripAndSubstitutes) {
@@ -217,7 +225,8 @@ TEST(Conversions, AnsiRoundTripAndSubstitutes) {
     EXPECT_EQ(AnsiToWide(""), L"");
     EXPECT_EQ(AnsiToWide(WideToAnsi(L"C:\\Plain 123")), L"C:\\Plain 123");
     // A character no code page of these tests holds comes back as a substitute.
-    const std::wstring back = AnsiToWide(WideToAnsi(L"a\x0950" L"b"));
+    const std::wstring back = AnsiToWide(WideToAnsi(L"a\x0950"
+                                                    L"b"));
     EXPECT_EQ(back.size(), 3u);
     EXPECT_NE(back[1], L'\x0950');
 }
