@@ -40,6 +40,9 @@ start_session() {
 # Ends only what start_session started, by process id.
 stop_session() {
     if [ -n "$WINESERVER_PID" ]; then
+        # Wine's own services (explorer, services, winedevice...) outlive a server that is
+        # merely killed: -k ends every process of this prefix, then the server.
+        "$WINESERVER" -k >/dev/null 2>&1 || true
         kill "$WINESERVER_PID" 2>/dev/null || true
         wait "$WINESERVER_PID" 2>/dev/null || true
         WINESERVER_PID=""

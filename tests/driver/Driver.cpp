@@ -89,15 +89,27 @@ bool PressButton(HWND button) {
     return PostMessageW(button, BM_CLICK, 0, 0) != 0;
 }
 
+namespace {
+
+// A message to another process's window that gives up when that process hangs, so a test
+// fails instead of waiting forever.
+LRESULT SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+} // namespace
+
 void TypeText(HWND edit, const std::wstring &text) {
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    SendMessageW(edit, WM_CHAR, VK_BACK, 0);
+    SendBounded(edit, EM_SETSEL, 0, -1);
+    SendBounded(edit, WM_CHAR, VK_BACK, 0);
     for (wchar_t c : text)
-        SendMessageW(edit, WM_CHAR, c, 0);
+        SendBounded(edit, WM_CHAR, c, 0);
 }
 
 LRESULT ButtonCheck(HWND button) {
-    return SendMessageW(button, BM_GETCHECK, 0, 0);
+    return SendBounded(button, BM_GETCHECK, 0, 0);
 }
 
 bool ReadLink(const std::wstring &file, TLinkFields &fields) {
