@@ -1,6 +1,7 @@
 #include "TempTree.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace driver {
 
@@ -37,46 +38,60 @@ void SnapshotInto(const std::wstring &root, const std::wstring &relative, int de
     }
 }
 
-// The Unix path of a Windows path, through Wine's own export; empty outside Wine.
-std::string UnixPath(const std::wstring &path) {
+// The Unix path of a Windows path (UTF-8, widened), through Wine's own export; empty outside
+// Wine.
+std::wstring UnixPath(const std::wstring &path) {
     using TGetUnixName = char *(CDECL *)(LPCWSTR);
     auto getUnixName = reinterpret_cast<TGetUnixName>(reinterpret_cast<void *>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!getUnixName) return std::string();
+    if (!getUnixName) return std::wstring();
     char *name = getUnixName(path.c_str());
-    if (!name) return std::string();
-    std::string result(name);
+    if (!name) return std::wstring();
+    std::wstring result(strlen(name) + 1, L'\0');
+    result.resize(
+        MultiByteToWideChar(CP_UTF8, 0, name, -1, &result[0], static_cast<int>(result.size())) - 1);
     HeapFree(GetProcessHeap(), 0, name);
     return result;
 }
 
 } // namespace
 
-bool MakeFolderLink(const std::wstring &linkPath, const std::wstring &targetPath) {
-    const std::string target = UnixPath(targetPath);
-    const std::string link = UnixPath(linkPath);
-    if (target.empty() || link.empty()) return false;
-    // Wine starts a Unix program given by its Unix path through CreateProcess.
-    const std::string line = "/bin/ln -s \"" + target + "\" \"" + link + "\"";
-    std::wstring wideLine(line.size() + 1, L'\0');
-    wideLine.resize(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wideLine[0],
-                                        static_cast<int>(wideLine.size())));
+// Wine runs a host program given by its Z: path, in the Unix form of workDir, but its process
+// handle cannot be waited on: the command leaves its exit status in a file, which is awaited.
+bool RunHostShell(const std::wstring &command, const std::wstring &workDir) {
+    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return false;
+    const std::wstring status = workDir + L"\\host-status";
+    DeleteFileW(status.c_str());
+    std::wstring line = L"sh -c \"" + command + L"; echo $? > host-status.tmp && " +
+                        L"mv host-status.tmp host-status\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(L"Z:\\bin\\ln", &wideLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
+    if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        workDir.c_str(), &startup, &info))
         return false;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    // The handle of a Unix process cannot be waited on: watch for the link instead.
-    for (int tries = 0; tries < 500; ++tries) {
-        const DWORD attributes = GetFileAttributesW(linkPath.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            return true;
-        Sleep(20);
+    for (int waited = 0; waited < 120000; waited += 50) {
+        if (GetFileAttributesW(status.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            const std::string code = ReadBytes(status);
+            DeleteFileW(status.c_str());
+            return code == "0\n";
+        }
+        Sleep(50);
     }
     return false;
+}
+
+bool MakeFolderLink(const std::wstring &linkPath, const std::wstring &targetPath) {
+    const std::wstring target = UnixPath(targetPath);
+    const std::wstring link = UnixPath(linkPath);
+    if (target.empty() || link.empty()) return false;
+    if (!RunHostShell(L"ln -s '" + target + L"' '" + link + L"'",
+                      linkPath.substr(0, linkPath.find_last_of(L'\\'))))
+        return false;
+    const DWORD attributes = GetFileAttributesW(linkPath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 TTempDir::TTempDir(const std::wstring &tag) {

@@ -35,6 +35,9 @@ std::string ReadBytes(const std::wstring &path);
 // Removes a file or a whole folder tree; true when nothing is left.
 bool RemoveTree(const std::wstring &path);
 
+// Runs a command of the host's shell in workDir (Wine only); true when it exits with 0 within
+// two minutes.
+bool RunHostShell(const std::wstring &command, const std::wstring &workDir);
 // Makes linkPath a Unix symbolic link to the folder targetPath (Wine only: CreateSymbolicLinkW
 // does nothing there). True when the link shows up as a reparse-point folder.
 bool MakeFolderLink(const std::wstring &linkPath, const std::wstring &targetPath);

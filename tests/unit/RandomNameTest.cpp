@@ -32,36 +32,6 @@ std::wstring FiveDigitName(int value) {
     return std::wstring(5 - name.size(), L'0') + name;
 }
 
-// Wine looks for every new name case-insensitively through the whole folder, so 100000
-// creations there take many minutes; the host's shell does it in seconds. Wine runs a host
-// program given by its Z: path, in the Unix form of workDir, but its process handle does not
-// wait for it: the command leaves its exit status in a file, which is awaited. False outside
-// Wine, on failure, or after two minutes.
-bool RunHostShell(const std::wstring &command, const std::wstring &workDir) {
-    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return false;
-    const std::wstring status = workDir + L"\\host-status";
-    DeleteFileW(status.c_str());
-    std::wstring line = L"sh -c \"" + command + L"; echo $? > host-status.tmp && " +
-                        L"mv host-status.tmp host-status\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.c_str(), &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    for (int waited = 0; waited < 120000; waited += 50) {
-        if (GetFileAttributesW(status.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            const std::string code = driver::ReadBytes(status);
-            DeleteFileW(status.c_str());
-            return code == "0\n";
-        }
-        Sleep(50);
-    }
-    return false;
-}
-
 // A folder that holds a folder for every 5-digit name. Removing 100000 folders takes longer
 // than making them, even on the host, so the folder is kept in the temporary folder and only
 // completed on later runs.
@@ -70,7 +40,9 @@ std::wstring FullParent() {
     GetTempPathW(MAX_PATH, temp);
     const std::wstring parent = std::wstring(temp) + L"fr-all-five-digit-names";
     MakeDirs(parent);
-    if (RunHostShell(L"seq -w 0 99999 | xargs mkdir -p", parent)) return parent;
+    // Wine looks for every new name case-insensitively through the whole folder, so 100000
+    // creations there take many minutes; the host's shell does it in seconds.
+    if (driver::RunHostShell(L"seq -w 0 99999 | xargs mkdir -p", parent)) return parent;
     for (int value = 0; value < 100000; ++value)
         CreateDirectoryW((parent + L"\\" + FiveDigitName(value)).c_str(), nullptr);
     return parent;
