@@ -34,8 +34,8 @@ void RunRenaming();
 std::string MakeIniPath(const std::string &exePath);
 // Below 1 gives 1, above 255 gives 255.
 int32_t ClampDigitCount(int32_t digits);
-// The path with the long-path prefix for MoveFileW: "\\?\" in front of a drive path,
-// "\\?\UNC\" in place of a network path's "\\", nothing added to a prefixed path.
+// The path with the long-path prefix for the search and the move: "\\?\" in front of a full
+// drive path, "\\?\UNC\" in place of a network path's "\\"; any other path is left as it is.
 std::wstring WithLongPathPrefix(const std::wstring &path);
 // The error box text of one failed move: both paths as given, without long-path prefix.
 std::wstring MoveErrorText(const std::wstring &sourcePath, const std::wstring &targetPath);

@@ -30,7 +30,9 @@ mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive) {
     mv::TStrArr result;
     const std::wstring parent = mv::IncludeTrailingBackslashW(path);
     {
-        const std::wstring pattern = parent + L"*.*";
+        // With the prefix the system neither drops a trailing dot or space from a folder name
+        // nor stops at the ordinary path limit; the list itself keeps the plain paths.
+        const std::wstring pattern = WithLongPathPrefix(parent + L"*.*");
         WIN32_FIND_DATAW entry;
         mv::TFindHandle find(FindFirstFileExW(
             pattern.c_str(), FindExInfoBasic, &entry, FindExSearchLimitToDirectories, nullptr,

@@ -58,6 +58,8 @@ std::wstring WithLongPathPrefix(const std::wstring &path) {
     if (path.compare(0, 4, LongPathPrefix) == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
     if (path.compare(0, 2, L"\\\\") == 0)
         return std::wstring(LongPathPrefix) + L"UNC" + path.substr(1);
+    // Only a full drive path can take the prefix; anything else would name nothing with it.
+    if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return path;
     return LongPathPrefix + path;
 }
 

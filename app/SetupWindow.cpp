@@ -153,6 +153,12 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_COMMAND && reinterpret_cast<HWND>(lParam) == InstallButton) InstallCommand();
     if (message == WM_COMMAND && reinterpret_cast<HWND>(lParam) == UninstallButton)
         UninstallCommand();
+    // Escape reaches us from the dialog manager as IDCANCEL with no sender: close as the close
+    // box does.
+    if (message == WM_COMMAND && lParam == 0 && LOWORD(wParam) == IDCANCEL) {
+        SendMessageA(window, WM_CLOSE, 0, 0);
+        return 0;
+    }
     if (message == WM_DESTROY) CloseSetup();
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -215,13 +221,16 @@ void CreateSetupWindow() {
     MenuName = mv::RegReadString(HKEY_CURRENT_USER, ShellKeyPath, DefaultValue);
     if (MenuName.empty()) MenuName = DefaultMenuName;
 
+    // ES_AUTOHSCROLL: a name longer than the box can still be typed.
     MenuNameEdit =
-        CreateChild("Edit", MenuName, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_CENTER, 6,
+        CreateChild("Edit", MenuName,
+                    WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL, 6,
                     55, 202, 21);
     LocationGroup = CreateChild("Button", "[Menu Location]", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 6,
                                 85, 202, 51);
-    // No WS_GROUP anywhere: the two radio buttons form one group and uncheck each other.
-    ContextRadio = CreateChild("Button", "Context", radioStyle, 20, 105, 75, 21);
+    // The two radio buttons form one group that unchecks itself; WS_GROUP on the first keeps the
+    // arrow keys between them.
+    ContextRadio = CreateChild("Button", "Context", radioStyle | WS_GROUP, 20, 105, 75, 21);
     SendToRadio = CreateChild("Button", "SendTo", radioStyle, 120, 105, 75, 21);
 
     std::string linkPath;
@@ -234,15 +243,23 @@ void CreateSetupWindow() {
             // lParam 0: no redraw now, the first paint comes with the message loop.
             SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(UIFont), 0);
     }
+    // Typing replaces the name at once.
+    SetFocus(MenuNameEdit);
+    SendMessageA(MenuNameEdit, EM_SETSEL, 0, -1);
 }
 
 void RunMessageLoop() {
     UpdateWindow(MainWindow);
     // Filtered to the window (its controls included); -1 gets no path of its own because the
     // window lives as long as the loop.
-    while (GetMessageA(&LoopMessage, MainWindow, 0, 0) != 0) {
+    // The Unicode forms carry a typed character to the edit box whole: through the ANSI forms a
+    // character the code page spells with more than two bytes (any letter under UTF-8 that is not
+    // ASCII) arrives as "?". The window procedure still receives its messages as ANSI.
+    while (GetMessageW(&LoopMessage, MainWindow, 0, 0) != 0) {
+        // The dialog manager gives the window Tab, the arrow keys and Escape.
+        if (IsDialogMessageW(MainWindow, &LoopMessage)) continue;
         TranslateMessage(&LoopMessage);
-        DispatchMessageA(&LoopMessage);
+        DispatchMessageW(&LoopMessage);
     }
     DeleteObject(UIFont);
     UnregisterClassA(WindowClassName, AppInstance);

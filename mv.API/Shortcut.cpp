@@ -21,6 +21,13 @@ bool IsPlainLinkName(const std::string &linkName) {
     return AnsiToWide(linkName).find_first_of(L"\\/:") == std::wstring::npos;
 }
 
+// The text without one pair of enclosing double quotes.
+std::string Unquoted(const std::string &text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
 } // namespace
 
 bool HrSucceeded(HRESULT hr) {
@@ -44,18 +51,20 @@ bool MakeShortcut(const std::string &targetPath, const std::string &description,
     if (location == LinkPrograms && subFolder.empty()) return false;
 
     TComPtr<IUnknown> object = NewComInstance(CLSID_ShellLink);
-    TComPtr<IShellLinkA> link;
+    TComPtr<IShellLinkW> link;
     TComPtr<IPersistFile> file;
-    if (!object || !HrSucceeded(object->QueryInterface(IID_IShellLinkA, link.PutVoid())) ||
+    if (!object || !HrSucceeded(object->QueryInterface(IID_IShellLinkW, link.PutVoid())) ||
         !HrSucceeded(object->QueryInterface(IID_IPersistFile, file.PutVoid())))
         return false;
 
     // Whether the link file exists afterwards is the only test, so the setters go unexamined.
-    link->SetPath(targetPath.c_str());
-    link->SetArguments(arguments.c_str());
-    link->SetDescription(description.c_str());
-    // Cut from the text as given: a quoted target gives a folder that starts with the quote.
-    link->SetWorkingDirectory(ExtractFilePath(targetPath).c_str());
+    // The fields are converted here, in the process's code page: Wine's narrow link interface
+    // converts some of them in the system's code page instead, which is not ours under UTF-8.
+    link->SetPath(AnsiToWide(targetPath).c_str());
+    link->SetArguments(AnsiToWide(arguments).c_str());
+    link->SetDescription(AnsiToWide(description).c_str());
+    // The target's own folder, without the quotes a target path may be written in.
+    link->SetWorkingDirectory(AnsiToWide(ExtractFilePath(Unquoted(targetPath))).c_str());
 
     if (location >= LinkFolderCount) return false;
     TCoTaskText knownFolder;

@@ -4,6 +4,9 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 BIN="$BUILD_DIR/bin"
 export WINEPREFIX="$BUILD_DIR/wineprefix"
 export WINEDEBUG=-all
+# Wine names host files in the locale's character set: UTF-8 lets any folder name through.
+export LANG=C.UTF-8
+unset LC_ALL
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 if command -v wine64 >/dev/null 2>&1; then WINE=$(command -v wine64); else WINE=/usr/lib/wine/wine64; fi
