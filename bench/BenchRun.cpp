@@ -9,7 +9,6 @@
 // the file system's caches. The figures are medians. --smoke builds a small tree in a
 // temporary folder, runs each program once and fails unless both renamed all of it.
 #include "Driver.h"
-#include "TempTree.h"
 
 #include <psapi.h>
 

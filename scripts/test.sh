@@ -9,7 +9,7 @@ build
 start_session
 cd "$BUILD_DIR"
 status=0
-ctest --output-on-failure --timeout 600 "$@" 2>&1 | tee "$BUILD_DIR/ctest.log" || status=$?
+ctest --output-on-failure --parallel 2 --timeout 600 "$@" 2>&1 | tee "$BUILD_DIR/ctest.log" || status=$?
 stop_session
 
 echo "Reproducibility check: tests/reproducible.sh"

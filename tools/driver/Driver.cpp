@@ -1,17 +1,12 @@
 #include "Driver.h"
 
-#include <shobjidl.h>
-
 #include <algorithm>
-
-#include "mv.API.h"
 
 namespace driver {
 
 namespace {
 
-const DWORD PollMs = 20;
-
+const DWORD PollMs = 10;
 // Message boxes keep their text in a static control with this identifier.
 const int BoxTextId = 0xFFFF;
 
@@ -42,6 +37,10 @@ BOOL CALLBACK MatchChild(HWND window, LPARAM param) {
     return FALSE;
 }
 
+bool IsDotName(const wchar_t *name) {
+    return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
+}
+
 } // namespace
 
 std::wstring OwnFolder() {
@@ -56,7 +55,7 @@ std::wstring ToolPath() {
 }
 
 std::wstring WindowText(HWND window) {
-    // WM_GETTEXT is carried across processes by the system; a hung window gives up after 5 s.
+    // WM_GETTEXT is carried across processes by the system.
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
         return std::wstring();
@@ -85,86 +84,42 @@ HWND FindChild(HWND parent, const std::wstring &className, const std::wstring &t
 }
 
 bool PressButton(HWND button) {
+    // A posted BM_CLICK is carried out even on a disabled button; a person cannot do that.
     if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button)) return false;
     return PostMessageW(button, BM_CLICK, 0, 0) != 0;
 }
 
-namespace {
-
-// A message to another process's window that gives up when that process hangs, so a test
-// fails instead of waiting forever.
-LRESULT SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
-    return static_cast<LRESULT>(result);
-}
-
-} // namespace
-
-void TypeText(HWND edit, const std::wstring &text) {
-    SendBounded(edit, EM_SETSEL, 0, -1);
-    SendBounded(edit, WM_CHAR, VK_BACK, 0);
-    for (wchar_t c : text)
-        SendBounded(edit, WM_CHAR, c, 0);
-}
-
-LRESULT ButtonCheck(HWND button) {
-    return SendBounded(button, BM_GETCHECK, 0, 0);
-}
-
-bool ReadLink(const std::wstring &file, TLinkFields &fields) {
-    mv::TComPtr<IShellLinkW> link;
-    mv::TComPtr<IPersistFile> persist;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                link.PutVoid())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
-        FAILED(persist->Load(file.c_str(), STGM_READ)))
-        return false;
-    wchar_t text[INFOTIPSIZE] = {};
-    link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-    fields.path = text;
-    text[0] = 0;
-    link->GetArguments(text, INFOTIPSIZE);
-    fields.arguments = text;
-    text[0] = 0;
-    link->GetDescription(text, INFOTIPSIZE);
-    fields.description = text;
-    text[0] = 0;
-    link->GetWorkingDirectory(text, MAX_PATH);
-    fields.workingDirectory = text;
-    return true;
-}
-
 TProcess::~TProcess() {
-    if (process_) {
-        if (Running()) Kill();
-        CloseHandle(process_);
+    if (!process_) return;
+    if (Running()) {
+        TerminateProcess(process_, 0xDEAD);
+        WaitForSingleObject(process_, 5000);
     }
+    CloseHandle(process_);
 }
 
-bool TProcess::Start(const std::wstring &program, const std::wstring &commandLine,
-                     const std::wstring &workDir) {
+bool TProcess::Start(const std::wstring &commandLine, const std::wstring &workDir) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr,
-                        FALSE, 0, nullptr, workDir.empty() ? nullptr : workDir.c_str(), &startup,
-                        &info))
+    // No program name: the system takes it from the command line, as the shell does.
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workDir.empty() ? nullptr : workDir.c_str(), &startup, &info))
         return false;
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
+    threadId_ = info.dwThreadId;
     return true;
 }
 
 bool TProcess::StartTool(const std::wstring &arguments, const std::wstring &exePath,
                          const std::wstring &workDir) {
-    const std::wstring program = exePath.empty() ? ToolPath() : exePath;
-    std::wstring line = L"\"" + program + L"\"";
+    std::wstring line = L"\"" + (exePath.empty() ? ToolPath() : exePath) + L"\"";
     if (!arguments.empty()) line += L" " + arguments;
-    return Start(program, line, workDir);
+    return Start(line, workDir);
 }
 
 bool TProcess::Running() const {
@@ -191,7 +146,7 @@ HWND TProcess::WaitForWindow(const std::wstring &className, DWORD timeoutMs) con
 bool TProcess::WaitForBox(TBox &box, DWORD timeoutMs) const {
     HWND window = WaitForWindow(L"#32770", timeoutMs);
     if (!window) return false;
-    // A box is visible before its text is set in some versions; wait for the OK button.
+    // A box can be visible before its button and text are in place.
     const ULONGLONG end = GetTickCount64() + 2000;
     while (!FindChild(window, L"Button") && GetTickCount64() < end)
         Sleep(PollMs);
@@ -201,13 +156,12 @@ bool TProcess::WaitForBox(TBox &box, DWORD timeoutMs) const {
     return true;
 }
 
-bool TProcess::AnswerBox(const TBox &box, DWORD timeoutMs) const {
-    HWND ok = FindChild(box.window, L"Button", L"OK");
-    if (!PressButton(ok)) return false;
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
+bool TProcess::AnswerBox(const TBox &box) const {
+    if (!PressButton(FindChild(box.window, L"Button", L"OK"))) return false;
+    const ULONGLONG end = GetTickCount64() + 10000;
     while (IsWindow(box.window) && IsWindowVisible(box.window)) {
         if (GetTickCount64() >= end) return false;
-        Sleep(5);
+        Sleep(1);
     }
     return true;
 }
@@ -218,50 +172,76 @@ bool TProcess::WaitExit(DWORD timeoutMs, DWORD &exitCode) const {
     return true;
 }
 
-bool TProcess::WaitIdle(DWORD timeoutMs) const {
-    return process_ && WaitForInputIdle(process_, timeoutMs) == 0;
-}
-
-void TProcess::Kill() {
-    if (process_) {
-        TerminateProcess(process_, 0xDEAD);
-        WaitForSingleObject(process_, 5000);
-    }
-}
-
-namespace {
-
-// Reads and answers every box of a started run until it ends or the time is up.
-void AnswerUntilExit(const TProcess &tool, DWORD timeoutMs, TRunResult &result) {
+TRunResult AnswerUntilExit(const TProcess &tool, DWORD timeoutMs) {
+    TRunResult result;
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     TBox box;
     while (GetTickCount64() < end) {
-        const ULONGLONG now = GetTickCount64();
-        if (!tool.WaitForBox(box, static_cast<DWORD>(end - now))) break;
+        if (!tool.WaitForBox(box, static_cast<DWORD>(end - GetTickCount64()))) break;
         result.boxes.push_back(box);
         if (!tool.AnswerBox(box)) break;
     }
     const ULONGLONG now = GetTickCount64();
     result.finished = tool.WaitExit(now < end ? static_cast<DWORD>(end - now) : 0, result.exitCode);
-}
-
-} // namespace
-
-TRunResult RunAndAnswer(const std::wstring &arguments, const std::wstring &exePath,
-                        const std::wstring &workDir, DWORD timeoutMs) {
-    TRunResult result;
-    TProcess tool;
-    result.started = tool.StartTool(arguments, exePath, workDir);
-    if (result.started) AnswerUntilExit(tool, timeoutMs, result);
     return result;
 }
 
-TRunResult RunCommandAndAnswer(const std::wstring &commandLine, DWORD timeoutMs) {
-    TRunResult result;
-    TProcess tool;
-    result.started = tool.Start(L"", commandLine);
-    if (result.started) AnswerUntilExit(tool, timeoutMs, result);
-    return result;
+std::wstring LongPath(const std::wstring &path) {
+    if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return path;
+    return L"\\\\?\\" + path;
+}
+
+bool MakeDirs(const std::wstring &path) {
+    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash != std::wstring::npos && slash > 2) MakeDirs(path.substr(0, slash));
+    return CreateDirectoryW(LongPath(path).c_str(), nullptr) != 0;
+}
+
+bool RemoveTree(const std::wstring &path) {
+    const std::wstring longPath = LongPath(path);
+    const DWORD attributes = GetFileAttributesW(longPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(longPath.c_str()) != 0;
+    // A link goes as an entry; what it points at is not touched.
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW((longPath + L"\\*").c_str(), &entry);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (!IsDotName(entry.cFileName)) names.push_back(entry.cFileName);
+            } while (FindNextFileW(find, &entry));
+            FindClose(find);
+        }
+        for (const std::wstring &name : names)
+            RemoveTree(path + L"\\" + name);
+    }
+    return RemoveDirectoryW(longPath.c_str()) != 0;
+}
+
+int BuildTree(const std::wstring &root, int width, int depth) {
+    int made = 0;
+    for (int i = 0; depth > 0 && i < width; ++i) {
+        const std::wstring child = root + L"\\d" + std::to_wstring(i);
+        if (CreateDirectoryW(LongPath(child).c_str(), nullptr)) ++made;
+        made += BuildTree(child, width, depth - 1);
+    }
+    return made;
+}
+
+TTempDir::TTempDir(const std::wstring &tag) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring base(temp);
+    if (!base.empty() && base.back() == L'\\') base.pop_back();
+    static unsigned counter = 0;
+    do {
+        path_ = base + L"\\fr-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter);
+    } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 } // namespace driver

@@ -45,11 +45,12 @@ int wmain(int argc, wchar_t **argv) {
         if (!arguments.empty()) arguments += L" ";
         arguments += L"\"" + std::wstring(argv[i]) + L"\"";
     }
-    driver::TRunResult run = driver::RunAndAnswer(arguments, exe, cwd, timeoutMs);
-    if (!run.started) {
+    driver::TProcess tool;
+    if (!tool.StartTool(arguments, exe, cwd)) {
         Print(L"could not start the program\n");
         return 125;
     }
+    const driver::TRunResult run = driver::AnswerUntilExit(tool, timeoutMs);
     for (const driver::TBox &box : run.boxes) {
         std::wstring text = box.text;
         for (size_t p = 0; (p = text.find(L"\r\n", p)) != std::wstring::npos;)

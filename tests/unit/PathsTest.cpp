@@ -1,0 +1,96 @@
+// Path splitting and the double-byte rules of the ANSI code page.
+#include "mv.API.h"
+
+#include <gtest/gtest.h>
+
+using namespace mv;
+
+namespace {
+
+// Lead bytes of code page 932: 81-9F and E0-FC.
+const BYTE ShiftJisLeadBytes[12] = {0x81, 0x9F, 0xE0, 0xFC};
+
+// Switches the module to a lead-byte table for one test, then back to the system's.
+struct TTestCodePage {
+    TTestCodePage(bool dbcs, const BYTE ranges[12]) { LoadLeadBytes(dbcs, ranges); }
+    ~TTestCodePage() { InitLocaleInfo(); }
+};
+
+} // namespace
+
+TEST(PathSplitting, SingleByte) {
+    const BYTE none[12] = {};
+    TTestCodePage page(false, none);
+    const char *const cases[][5] = {
+        // path, ExtractFilePath, ExtractFileName, ExtractFileExt, ExtractFileNameWithoutExt
+        {"C:\\dir\\file.tar.gz", "C:\\dir\\", "file.tar.gz", ".gz", "file.tar"},
+        {"C:file", "C:", "file", "", "file"},
+        {"C:\\dir\\", "C:\\dir\\", "", "", ""},
+        {"file.", "", "file.", ".", "file"},
+        {"C:\\a.b\\c", "C:\\a.b\\", "c", ".b\\c", "c"},
+        {"", "", "", "", ""},
+        // With one byte per character a 0x5C after a high byte separates.
+        {"C:\\\x95\x5C", "C:\\\x95\\", "", "", ""},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(ExtractFilePath(c[0]), c[1]) << c[0];
+        EXPECT_EQ(ExtractFileName(c[0]), c[2]) << c[0];
+        EXPECT_EQ(ExtractFileExt(c[0]), c[3]) << c[0];
+        EXPECT_EQ(ExtractFileNameWithoutExt(c[0]), c[4]) << c[0];
+    }
+    EXPECT_EQ(IncludeTrailingBackslash("C:") + IncludeTrailingBackslash("C:\\") +
+                  IncludeTrailingBackslash(""),
+              "C:\\C:\\\\");
+    EXPECT_EQ(IncludeTrailingBackslashW(L"C:\\a") + IncludeTrailingBackslashW(L"C:\\"),
+              L"C:\\a\\C:\\");
+    const char *text = "a\\b:c\\d";
+    EXPECT_EQ(FindLastChar(text, '\\') - text, 5);
+    EXPECT_EQ(FindLastChar(text, '\0') - text, 7);
+    EXPECT_EQ(FindLastOfChars(text, ":x") - text, 3);
+    EXPECT_EQ(FindLastOfChars(text, "xy") - text, 7);
+    EXPECT_EQ(FindFirstChar(text, 'q'), nullptr);
+}
+
+TEST(PathSplitting, DoubleByteTrailBackslashIsNoSeparatorForThePath) {
+    TTestCodePage page(true, ShiftJisLeadBytes);
+    const struct {
+        const char *path, *filePath, *fileName;
+    } cases[] = {
+        {"C:\\\x95\x5C", "C:\\", ""}, // the name part is split by plain bytes
+        {"C:\\\x95\x5C\\x", "C:\\\x95\x5C\\", "x"},
+        // Two lead bytes form one character, so the 0x5C after them stands alone.
+        {"A\x81\x81\\b", "A\x81\x81\\", "b"},
+        {"\x81\x81\x81\\b", "", "b"},
+        {"\xE0\x5C:x", "\xE0\x5C:", "x"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(ExtractFilePath(c.path), c.filePath) << c.path;
+        EXPECT_EQ(ExtractFileName(c.path), c.fileName) << c.path;
+    }
+    const struct {
+        const char *text;
+        int32_t index;
+        TByteKind kind;
+    } kinds[] = {
+        {"\x41\x81\x81\x5C", 3, SingleByte}, {"\x81\x81\x81\x5C", 3, TrailByte},
+        {"\x81\x5C", 0, LeadByte},           {"\x9F\xE0\xFC\xE0", 3, TrailByte},
+        {"\x80\xA0\xFD", 0, SingleByte},     {"\x81", 1, SingleByte},
+    };
+    for (const auto &k : kinds)
+        EXPECT_EQ(TextByteKind(k.text, k.index), k.kind) << k.text << " at " << k.index;
+    EXPECT_EQ(TextByteKind(nullptr, 0), SingleByte);
+    EXPECT_EQ(StringByteKind("\x81\x5C", 2), TrailByte);
+    const BYTE odd[12] = {0x90, 0x80, 0xA1, 0xA2, 0, 0, 0xB0, 0xB1};
+    TTestCodePage oddPage(true, odd);
+    EXPECT_TRUE(IsLeadByte(0xA1) && IsLeadByte(0xA2));
+    EXPECT_FALSE(IsLeadByte(0x85) || IsLeadByte(0xB0)) << "reversed pair, after the end";
+}
+
+TEST(DoubleByte, TheModuleReadsTheSystemsLeadBytes) {
+    if (GetACP() != 932) GTEST_SKIP() << "runs under the Japanese locale";
+    EXPECT_TRUE(DbcsEnabled());
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(IsLeadByte(b), (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) << b;
+    EXPECT_EQ(WideToAnsi(L"\u8868"), "\x95\x5C");
+    EXPECT_EQ(ExtractFilePath(WideToAnsi(L"C:\\\u8868\\x")), WideToAnsi(L"C:\\\u8868\\"));
+}

@@ -1,0 +1,101 @@
+// The driver: starts FolderRename.exe (or any program), finds its windows and message boxes,
+// reads them, presses their buttons as a person would, and waits for the exit. drive.exe, the
+// benchmark and the end-to-end tests rest on it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace driver {
+
+// A message box as a person sees it.
+struct TBox {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+};
+
+// The folder of the running program, with a trailing backslash.
+std::wstring OwnFolder();
+// FolderRename.exe beside the running program.
+std::wstring ToolPath();
+
+// Text and class of any window, also one of another process; a hung window gives up after 5 s.
+std::wstring WindowText(HWND window);
+std::wstring ClassName(HWND window);
+// The text of a message box (its static control).
+std::wstring BoxText(HWND box);
+// The first child of parent with that class (case-insensitive) and, when given, that text.
+HWND FindChild(HWND parent, const std::wstring &className, const std::wstring &text = L"");
+// Presses a button the way a person can: only when it is visible and enabled.
+bool PressButton(HWND button);
+
+class TProcess {
+  public:
+    TProcess() = default;
+    ~TProcess(); // ends a process that is still running
+    TProcess(const TProcess &) = delete;
+    TProcess &operator=(const TProcess &) = delete;
+
+    // Starts commandLine, given whole as a shell writes it; an empty workDir keeps ours.
+    bool Start(const std::wstring &commandLine, const std::wstring &workDir = L"");
+    // Starts FolderRename.exe (or exePath) with its quoted path, then arguments.
+    bool StartTool(const std::wstring &arguments, const std::wstring &exePath = L"",
+                   const std::wstring &workDir = L"");
+
+    HANDLE Handle() const { return process_; }
+    DWORD ThreadId() const { return threadId_; }
+    bool Running() const;
+    // The visible top-level windows of the process right now.
+    std::vector<HWND> Windows() const;
+    // The first visible top-level window of that class (any when empty); nullptr when the
+    // time passes or the process ends first.
+    HWND WaitForWindow(const std::wstring &className, DWORD timeoutMs) const;
+    // The next message box; false at the timeout or when the process ends first.
+    bool WaitForBox(TBox &box, DWORD timeoutMs) const;
+    // Presses OK on a message box and waits until it is gone.
+    bool AnswerBox(const TBox &box) const;
+    // False at the timeout; exitCode receives the process's code.
+    bool WaitExit(DWORD timeoutMs, DWORD &exitCode) const;
+
+  private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+    DWORD threadId_ = 0;
+};
+
+// A run driven to its end: every box read, then answered with OK.
+struct TRunResult {
+    bool finished = false; // ended within the time
+    DWORD exitCode = 0xFFFFFFFF;
+    std::vector<TBox> boxes; // in the order they appeared
+};
+TRunResult AnswerUntilExit(const TProcess &tool, DWORD timeoutMs);
+
+// Adds the long-path prefix to a full drive path, so that deep trees can be made and removed.
+std::wstring LongPath(const std::wstring &path);
+// Creates the folder and every missing folder above it.
+bool MakeDirs(const std::wstring &path);
+// Removes a file or a whole folder tree, links as entries; true when nothing is left.
+bool RemoveTree(const std::wstring &path);
+// Builds width subfolders d0, d1... per folder, depth levels deep, below root; returns how many.
+int BuildTree(const std::wstring &root, int width, int depth);
+
+// A new, empty folder under %TEMP%, removed with everything in it when the object goes.
+class TTempDir {
+  public:
+    explicit TTempDir(const std::wstring &tag = L"t");
+    ~TTempDir() { RemoveTree(path_); }
+    TTempDir(const TTempDir &) = delete;
+    TTempDir &operator=(const TTempDir &) = delete;
+
+    const std::wstring &Path() const { return path_; } // no trailing backslash
+    std::wstring operator/(const std::wstring &relative) const { return path_ + L"\\" + relative; }
+
+  private:
+    std::wstring path_;
+};
+
+} // namespace driver
