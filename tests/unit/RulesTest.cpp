@@ -10,20 +10,17 @@ TEST(Rules, SplitCommandLine) {
         const char *line;
         std::vector<std::string> tokens;
     } cases[] = {
-        {"", {}},
-        {" \t\x01\x1f ", {}},
+        // clang-format off
+        {"", {}}, {" \t\x01\x1f ", {}},
         {"\"C:\\Tools\\app.exe\" \"C:\\My Folder\"", {"C:\\Tools\\app.exe", "C:\\My Folder"}},
         {"app \"C:\\\"", {"app", "C:\\"}},              // a backslash before a quote is plain
         {"app a\"\"b \"a\"\"b\"", {"app", "ab", "ab"}}, // a doubled quote adds nothing
         {"app C:\\\"My Folder\"\\x", {"app", "C:\\My Folder\\x"}},
         {"app \"\" x", {"app", "", "x"}},    // an empty argument still counts
         {"app \"\"\"a b\"", {"app", "a b"}}, // a pair, then an opening quote
-        {"app \"a\tb\x01\"c a\x01z",
-         {"app",
-          "a\tb\x01"
-          "c",
-          "a", "z"}},
+        {"app \"a\tb\x01\"c a\x01z", {"app", "a\tb\x01" "c", "a", "z"}},
         {"app \"open to the end", {"app", "open to the end"}},
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(SplitCommandLine(c.line), c.tokens) << c.line;
@@ -31,8 +28,7 @@ TEST(Rules, SplitCommandLine) {
     char module[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, module, MAX_PATH);
     EXPECT_EQ(GetArgument(0), module);
-    EXPECT_EQ(GetArgument(ArgumentCount() + 1), "");
-    EXPECT_EQ(GetArgument(-1), "");
+    EXPECT_EQ(GetArgument(ArgumentCount() + 1) + GetArgument(-1), "");
 }
 
 TEST(Rules, RandomIsMt19937ScaledByMultiplying) {
@@ -51,58 +47,31 @@ TEST(Rules, StrToIntDef) {
         std::string text;
         int32_t expected;
     } cases[] = {
-        {"+8", 8},
-        {" \t008", 8},
-        {"-3", -3},
-        {"-0", 0},
-        {"0X1F", 31},
-        {"$1f", 31},
-        {"x1F", 31},
-        {"&17", 15},
-        {"%110", 6},
-        {"-$10", -16},
-        {"", 5},
-        {" ", 5},
-        {"8 ", 5},
-        {"8.0", 5},
-        {"0x", 5},
-        {"$", 5},
-        {"-", 5},
-        {"--8", 5},
-        {"&8", 5},
-        {"%2", 5},
-        {"$G", 5},
-        {"00x1", 5},
-        {"2147483648", -2147483647 - 1},
-        {"9223372036854775807", -1},
-        {"9223372036854775808", 5},
-        {"-9223372036854775808", 0},
-        {"-9223372036854775809", 5},
-        {"$FFFFFFFFFFFFFFFF", -1},
-        {"$10000000000000000", 5},
-        {"%1" + std::string(64, '0'), 5},
-        {std::string(254, '0') + "7", 7},
-        {std::string(255, '0') + "7", 5},
+        // clang-format off
+        {"+8", 8}, {" \t008", 8}, {"-3", -3}, {"-0", 0}, {"0X1F", 31}, {"$1f", 31}, {"x1F", 31}, {"&17", 15},
+        {"%110", 6}, {"-$10", -16}, {"", 5}, {" ", 5}, {"8 ", 5}, {"8.0", 5}, {"0x", 5}, {"$", 5}, {"-", 5},
+        {"--8", 5}, {"&8", 5}, {"%2", 5}, {"$G", 5}, {"00x1", 5}, {"2147483648", -2147483647 - 1},
+        {"9223372036854775807", -1}, {"9223372036854775808", 5}, {"-9223372036854775808", 0},
+        {"-9223372036854775809", 5}, {"$FFFFFFFFFFFFFFFF", -1}, {"$10000000000000000", 5},
+        {"%1" + std::string(64, '0'), 5}, {std::string(254, '0') + "7", 7}, {std::string(255, '0') + "7", 5},
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(StrToIntDef(c.text, 5), c.expected) << "'" << c.text << "'";
 }
 
 TEST(Rules, KeyPathsAndByteRoutines) {
-    const struct {
-        const char *path, *head, *rest;
-    } cases[] = {
+    const char *const cases[][3] = {
+        // clang-format off
         {"SOFTWARE\\Morvandel\\FolderRename\\", "SOFTWARE", "Morvandel\\FolderRename"},
-        {"\\SOFTWARE\\Morvandel\\", "SOFTWARE", "Morvandel"},
-        {"\\\\SOFTWARE\\Morvandel\\", "", "SOFTWARE\\Morvandel"},
-        {"SOFTWARE\\Morvandel\\\\", "SOFTWARE", "Morvandel\\"},
-        {"SOFTWARE", "SOFTWARE", ""},
-        {"\\", "", ""},
+        {"\\SOFTWARE\\Morvandel\\", "SOFTWARE", "Morvandel"}, {"\\\\SOFTWARE\\Morvandel\\", "", "SOFTWARE\\Morvandel"},
+        {"SOFTWARE\\Morvandel\\\\", "SOFTWARE", "Morvandel\\"}, {"SOFTWARE", "SOFTWARE", ""}, {"\\", "", ""},
+        // clang-format on
     };
     for (const auto &c : cases) {
         std::string head = "old", rest = "old";
-        SplitKeyPath(c.path, head, rest);
-        EXPECT_EQ(head + "|" + rest, std::string(c.head) + "|" + c.rest) << c.path;
+        SplitKeyPath(c[0], head, rest);
+        EXPECT_EQ(head + "|" + rest, std::string(c[1]) + "|" + c[2]) << c[0];
     }
     EXPECT_EQ(CopyFrom("abc", 0) + CopyFrom("abc", 3) + CopyFrom("abc", 4), "abcc");
     EXPECT_EQ(CopyLeft("abc", 2) + CopyLeft("abc", 9) + CopyLeft("abc", -1), "ababc");
@@ -110,8 +79,7 @@ TEST(Rules, KeyPathsAndByteRoutines) {
     EXPECT_EQ(FindCharFrom('\\', "a\\b", -3), 2);
     EXPECT_EQ(CompareBytes("az", "ba", 2) * 10 + CompareBytes("b", "a", 1), 2);
     EXPECT_EQ(CompareBytes("abc", "abd", 2) * 10 + CompareBytesNoCase("A", "a", 0), 13);
-    EXPECT_EQ(CompareBytesNoCase("\xC4", "\xE4", 1), 0) << "only A to Z fold";
-    EXPECT_EQ(CompareBytesNoCase("[", "{", 1), 0);
+    EXPECT_EQ(CompareBytesNoCase("\xC4", "\xE4", 1) + CompareBytesNoCase("[", "{", 1), 0);
     EXPECT_TRUE(MatchAt("bc", "abc", 2) && MatchAtNoCase("AB", "abc", 1));
     EXPECT_FALSE(MatchAt("bc", "abc", 3) || MatchAt("AB", "abc", 1) || MatchAt("", "a", 1));
     EXPECT_TRUE(EndsWith(".LNK", "a.lnk", false) && !EndsWith(".LNK", "a.lnk", true));
@@ -122,25 +90,23 @@ TEST(Rules, RunTexts) {
     EXPECT_EQ(SummaryText(3, 2, 10000000, 5, 42192),
               "Found: 3 folders\r\nRenamed: 2 of 3 folders\r\nNeeded:  0.0042187 seconds");
     EXPECT_EQ(SummaryText(0, 0, 0, 5, 9), "Found: 0 folders\r\nRenamed: 0 of 0 folders");
-    EXPECT_EQ(SummaryText(2147483647, -1, 2, 0, 25), "Found: 2147483647 folders\r\nRenamed: -1 "
-                                                     "of 2147483647 folders\r\nNeeded: "
-                                                     "12.5000000 seconds");
+    EXPECT_EQ(SummaryText(7, 6, 2, 0, 25).substr(43), "Needed: 12.5000000 seconds");
     EXPECT_EQ(FloatToStr(0.25, 10, 7) + FloatToStr(-1.5, 5, 0) + FloatToStr(123.5, 10, 7),
               " 0.2500000   -2123.5000000");
     EXPECT_EQ(IntToStr(-2147483647 - 1), "-2147483648");
     EXPECT_EQ(MoveErrorText(L"C:\\a", L"C:\\12345"),
               L"An error occured by trying to move\r\nC:\\a\r\nto\r\nC:\\12345");
-    EXPECT_EQ(MakeIniPath("C:\\Tools\\tool.exe"), "C:\\Tools\\tool.ini");
-    EXPECT_EQ(MakeIniPath("C:tool.x.exe"), "C:\\tool.x.ini");
-    EXPECT_EQ(ClampDigitCount(0) + ClampDigitCount(-4) + ClampDigitCount(300), 257);
-    EXPECT_EQ(ClampDigitCount(1) + ClampDigitCount(255), 256);
+    EXPECT_EQ(MakeIniPath("C:\\Tools\\tool.exe") + MakeIniPath("C:t.x.exe"),
+              "C:\\Tools\\tool.iniC:\\t.x.ini");
+    EXPECT_EQ(ClampDigitCount(-4) * 1000 + ClampDigitCount(0) * 100 + ClampDigitCount(300), 1355);
+    EXPECT_EQ(ClampDigitCount(1) * 1000 + ClampDigitCount(255), 1255);
     // The search pattern and the move take the same prefix for each kind of path.
     const std::wstring paths[][2] = {
+        // clang-format off
         {L"C:\\a\\trailing dot.\\*.*", L"\\\\?\\C:\\a\\trailing dot.\\*.*"},
-        {L"\\\\server\\share\\a", L"\\\\?\\UNC\\server\\share\\a"},
-        {L"\\\\?\\C:\\a", L"\\\\?\\C:\\a"},
-        {L"\\\\.\\C:\\a", L"\\\\.\\C:\\a"},
-        {L"relative\\a", L"relative\\a"},
+        {L"\\\\server\\share\\a", L"\\\\?\\UNC\\server\\share\\a"}, {L"\\\\?\\C:\\a", L"\\\\?\\C:\\a"},
+        {L"\\\\.\\C:\\a", L"\\\\.\\C:\\a"}, {L"relative\\a", L"relative\\a"},
+        // clang-format on
     };
     for (const auto &p : paths)
         EXPECT_EQ(WithLongPathPrefix(p[0]), p[1]);
@@ -148,11 +114,10 @@ TEST(Rules, RunTexts) {
 
 TEST(Rules, MenuNameFromLink) {
     const char *const cases[][2] = {
-        {"C:\\SendTo\\Folder X.lnk", "Folder X"},
-        {"C:\\a.lnk b.lnk", "a"},
-        {"C:\\x.y\\name", ""},
-        {"C:\\.lnk", ""},
-        {"\xd0\x9e\xf0\x9f\x98\x80.lnk", "\xd0\x9e\xf0\x9f\x98\x80"},
+        // clang-format off
+        {"C:\\SendTo\\Folder X.lnk", "Folder X"}, {"C:\\a.lnk b.lnk", "a"}, {"C:\\x.y\\name", ""},
+        {"C:\\.lnk", ""}, {"\xd0\x9e\xf0\x9f\x98\x80.lnk", "\xd0\x9e\xf0\x9f\x98\x80"},
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(MenuNameFromLink(c[0]), c[1]) << c[0];

@@ -191,14 +191,6 @@ std::wstring LongPath(const std::wstring &path) {
     return L"\\\\?\\" + path;
 }
 
-bool MakeDirs(const std::wstring &path) {
-    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const size_t slash = path.find_last_of(L'\\');
-    if (slash != std::wstring::npos && slash > 2) MakeDirs(path.substr(0, slash));
-    return CreateDirectoryW(LongPath(path).c_str(), nullptr) != 0;
-}
-
 bool RemoveTree(const std::wstring &path) {
     const std::wstring longPath = LongPath(path);
     const DWORD attributes = GetFileAttributesW(longPath.c_str());

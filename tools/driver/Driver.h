@@ -76,8 +76,6 @@ TRunResult AnswerUntilExit(const TProcess &tool, DWORD timeoutMs);
 
 // Adds the long-path prefix to a full drive path, so that deep trees can be made and removed.
 std::wstring LongPath(const std::wstring &path);
-// Creates the folder and every missing folder above it.
-bool MakeDirs(const std::wstring &path);
 // Removes a file or a whole folder tree, links as entries; true when nothing is left.
 bool RemoveTree(const std::wstring &path);
 // Builds width subfolders d0, d1... per folder, depth levels deep, below root; returns how many.
