@@ -252,9 +252,9 @@ void RunMessageLoop() {
     UpdateWindow(MainWindow);
     // Filtered to the window (its controls included); -1 gets no path of its own because the
     // window lives as long as the loop.
-    // The Unicode forms carry a typed character to the edit box whole: through the ANSI forms a
-    // character the code page spells with more than two bytes (any letter under UTF-8 that is not
-    // ASCII) arrives as "?". The window procedure still receives its messages as ANSI.
+    // The Unicode forms hand a typed character to the edit box whole; through the ANSI forms,
+    // under the UTF-8 code page, every character outside ASCII arrived there as "?". The window
+    // procedure still receives its own messages in their ANSI form.
     while (GetMessageW(&LoopMessage, MainWindow, 0, 0) != 0) {
         // The dialog manager gives the window Tab, the arrow keys and Escape.
         if (IsDialogMessageW(MainWindow, &LoopMessage)) continue;

@@ -36,7 +36,8 @@ void Collect(const std::wstring &path, std::vector<std::wstring> &list) {
     const std::wstring parent = path.back() == L'\\' ? path : path + L"\\";
     const size_t first = list.size();
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileExW((parent + L"*.*").c_str(), FindExInfoBasic, &entry,
+    // The long-path prefix, as the tool's search has it.
+    HANDLE find = FindFirstFileExW((L"\\\\?\\" + parent + L"*.*").c_str(), FindExInfoBasic, &entry,
                                    FindExSearchLimitToDirectories, nullptr, SearchFlags);
     if (find == INVALID_HANDLE_VALUE) return;
     do {

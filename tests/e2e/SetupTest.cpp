@@ -168,7 +168,7 @@ TEST(Setup, Rows) {
         {"a separator in a SendTo name: nothing made, the verb stays", [&] { putVerb(L"Old", other); }, 0, L"Old",
          "CI", nullptr, L"..\\Escape" TAB RIGHT TAB L" ", nullptr, verb(L"Old", other), L""},
         {"the verb in other letter case is not ours; an emptied box installs the default name",
-         [&] { putVerb(L"Case", CharUpperW(&std::wstring(ours)[0])); }, 0, L"Case", "CI", nullptr, BACK,
+         [&] { putVerb(L"Case", L"\"" + tools[0] + L"\\FOLDERRENAME.EXE\" \"%1\""); }, 0, L"Case", "CI", nullptr, BACK,
          L"Install", verb(DefaultName, ours), L""},
         {"a shortcut stored while the window is open goes with Install; a name beyond 1024 bytes is cut",
          [] {}, 0, DefaultName, "CI", [&](HWND edit, HWND) {
