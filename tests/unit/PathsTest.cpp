@@ -37,9 +37,9 @@ TEST(PathSplitting, SingleByte) {
         EXPECT_EQ(ExtractFileExt(c[0]), c[3]) << c[0];
         EXPECT_EQ(ExtractFileNameWithoutExt(c[0]), c[4]) << c[0];
     }
-    EXPECT_EQ(IncludeTrailingBackslash("C:") + IncludeTrailingBackslash("C:\\") +
+    EXPECT_EQ(IncludeTrailingBackslash("C:") + IncludeTrailingBackslash("\\") +
                   IncludeTrailingBackslash(""),
-              "C:\\C:\\\\");
+              "C:\\\\\\");
     EXPECT_EQ(IncludeTrailingBackslashW(L"C:\\a") + IncludeTrailingBackslashW(L"C:\\"),
               L"C:\\a\\C:\\");
     const char *text = "a\\b:c\\d";
@@ -66,6 +66,7 @@ TEST(PathSplitting, DoubleByteTrailBackslashIsNoSeparatorForThePath) {
         EXPECT_EQ(TextByteKind(k.text, k.index), k.kind) << k.text << " at " << k.index;
     EXPECT_EQ(TextByteKind(nullptr, 0), SingleByte);
     EXPECT_EQ(StringByteKind("\x81\x5C", 2), TrailByte);
+    EXPECT_EQ(LastDelimiter("\x95\\", "\x95\x5C"), 0) << "a trail byte takes its lead byte along";
     const BYTE odd[12] = {0x90, 0x80, 0xA1, 0xA2, 0, 0, 0xB0, 0xB1};
     TTestCodePage oddPage(true, odd);
     EXPECT_TRUE(IsLeadByte(0xA1) && IsLeadByte(0xA2));
