@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <set>
 
 using support::Utf8;
 using TLines = std::vector<std::wstring>;
@@ -115,7 +116,7 @@ struct TSetupRow {
     std::wstring keys;    // real key presses
     const wchar_t *click; // then a mouse press on this button, if any
     TLines after;
-    std::wstring sendTo; // what SendTo holds beyond what it held
+    std::set<std::wstring> sendTo; // what SendTo holds beyond what it held
 };
 
 } // namespace
@@ -125,12 +126,15 @@ TEST(Setup, Rows) {
     mv::TCoTaskText known;
     ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, known.Put())));
     const std::wstring sendTo = known.Get();
-    auto names = [](const std::wstring &folder, std::wstring all = L"") {
-        for (const support::TEntry &e : support::Snapshot(folder))
-            all += e.path == e.name ? e.name + L"|" : L"";
-        return all;
+    // What SendTo holds beyond what it held at the start.
+    std::set<std::wstring> before;
+    auto added = [&] {
+        std::set<std::wstring> now;
+        for (const support::TEntry &e : support::Snapshot(sendTo))
+            if (e.path == e.name && !before.count(e.name)) now.insert(e.name);
+        return now;
     };
-    const std::wstring sendToBefore = names(sendTo);
+    before = added(); // all it holds now
     driver::TTempDir temp(L"setup");
     const std::wstring tools[] = {temp / L"Программа 😀", temp / L"Caf\u00e9", driver::OwnFolder()};
     // clang-format off
@@ -143,8 +147,8 @@ TEST(Setup, Rows) {
     const std::wstring missing = sendTo + L"\\FrTest Gone.lnk", stored = sendTo + L"\\FrTest Stored.lnk";
     auto clear = [&] {
         RegDeleteTreeW(HKEY_CURRENT_USER, ShellKey.c_str()), RegDeleteTreeW(HKEY_CURRENT_USER, VendorKey.c_str());
-        for (const support::TEntry &e : support::Snapshot(sendTo))
-            if (e.path == e.name && sendToBefore.find(e.name + L"|") == std::wstring::npos) driver::RemoveTree(sendTo + L"\\" + e.name);
+        for (const std::wstring &name : added())
+            driver::RemoveTree(sendTo + L"\\" + name);
     };
     auto verb = [&](const std::wstring &name, const std::wstring &command) {
         return TLines{ShellKey, Value(ShellKey, L"", name), Value(ShellKey, L"Icon", icon), CommandKey, Value(CommandKey, L"", command)};
@@ -155,43 +159,43 @@ TEST(Setup, Rows) {
     const TLines linked = link(sendTo + L"\\" + cyrillic + L".lnk");
     const TSetupRow rows[] = {
         {"nothing installed: type a name, Tab to Install, Space", [] {}, 0, DefaultName, "CI", nullptr,
-         name40 + TAB TAB L" ", nullptr, verb(name40, ours), L""},
+         name40 + TAB TAB L" ", nullptr, verb(name40, ours), {}},
         {"verb installed: Tab skips the disabled Install to Uninstall, Space", nullptr, 0, name40, "CU", nullptr,
-         TAB TAB L" ", nullptr, {}, L""},
+         TAB TAB L" ", nullptr, {}, {}},
         {"a verb of another path: type a name, Tab, Right arrow to SendTo, Tab to Install, Space",
          [&] { putVerb(L"Old", other); }, 2, L"Old", "CI", nullptr, cyrillic + TAB RIGHT TAB L" ", nullptr, linked,
-         cyrillic + L".lnk|"},
+         {cyrillic + L".lnk"}},
         {"shortcut installed: Escape closes and changes nothing", nullptr, 2, cyrillic, "SU", nullptr, ESC, nullptr,
-         linked, cyrillic + L".lnk|"},
+         linked, {cyrillic + L".lnk"}},
         {"shortcut installed: Uninstall deletes it", nullptr, 2, cyrillic, "SU", nullptr, L"", L"Uninstall",
-         {VendorKey}, L""},
+         {VendorKey}, {}},
         {"a separator in a SendTo name: nothing made, the verb stays", [&] { putVerb(L"Old", other); }, 0, L"Old",
-         "CI", nullptr, L"..\\Escape" TAB RIGHT TAB L" ", nullptr, verb(L"Old", other), L""},
+         "CI", nullptr, L"..\\Escape" TAB RIGHT TAB L" ", nullptr, verb(L"Old", other), {}},
         {"the verb in other letter case is not ours; an emptied box installs the default name",
          [&] { putVerb(L"Case", L"\"" + tools[0] + L"\\FOLDERRENAME.EXE\" \"%1\""); }, 0, L"Case", "CI", nullptr, BACK,
-         L"Install", verb(DefaultName, ours), L""},
+         L"Install", verb(DefaultName, ours), {}},
         {"a shortcut stored while the window is open goes with Install; a name beyond 1024 bytes is cut",
          [] {}, 0, DefaultName, "CI", [&](HWND edit, HWND) {
              SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(std::wstring(1100, L'n').c_str()));
              support::WriteBytes(stored, "link"), Put(SettingsKey, stored);
-         }, L"", L"Install", join(verb(std::wstring(1024, L'n'), ours), {VendorKey}), L""},
+         }, L"", L"Install", join(verb(std::wstring(1024, L'n'), ours), {VendorKey}), {}},
         {"a stored file that is no link is neither deleted nor forgotten",
          [&] { support::WriteBytes(notes, "notes"), Put(SettingsKey, notes); }, 0, L"notes", "SU", nullptr, L"",
-         L"Uninstall", link(notes), L""},
+         L"Uninstall", link(notes), {}},
         {"Install with neither radio button checked writes nothing", [&] { Put(SettingsKey, missing); }, 0,
          DefaultName, "CI", [](HWND, HWND context) { SendMessageW(context, BM_SETCHECK, BST_UNCHECKED, 0); },
-         L"", L"Install", link(missing), L""},
+         L"", L"Install", link(missing), {}},
         {"Uninstall: a verb with an empty name and a key of its own, a stored file that is gone",
          [&] { putVerb(L"", ours), Put(ShellKey + L"\\Extra", L"x"), Put(SettingsKey, missing); }, 0, DefaultName,
          "CU", nullptr, L"", L"Uninstall", join(link(missing), {ShellKey, Value(ShellKey, L"", L""),
          Value(ShellKey, L"Icon", icon), ShellKey + L"\\Extra", Value(ShellKey + L"\\Extra", L"", L"x")}),
-         L""},
+         {}},
         {"a verb written in code page 1252 by an earlier build is recognised and removed", [&] {
              const std::string command = "\"" + mv::WideToAnsi(tools[1]) + "\\FolderRename.exe\" \"%1\"";
              RegSetKeyValueA(HKEY_CURRENT_USER, mv::WideToAnsi(CommandKey).c_str(), nullptr, REG_SZ, command.c_str(),
                              command.size() + 1);
              RegSetKeyValueA(HKEY_CURRENT_USER, mv::WideToAnsi(ShellKey).c_str(), nullptr, REG_SZ, "Caf\xE9", 5);
-         }, 1, L"Caf\u00e9", "CU", nullptr, L"", L"Uninstall", {}, L""},
+         }, 1, L"Caf\u00e9", "CU", nullptr, L"", L"Uninstall", {}, {}},
     };
     // clang-format on
     for (const TSetupRow &row : rows) {
@@ -223,7 +227,7 @@ TEST(Setup, Rows) {
         DumpKey(ShellKey, registry), DumpKey(VendorKey, registry);
         std::sort(registry.begin(), registry.end()), std::sort(expected.begin(), expected.end());
         EXPECT_EQ(registry, expected);
-        EXPECT_EQ(Utf8(names(sendTo)), Utf8(sendToBefore + row.sendTo));
+        EXPECT_EQ(added(), row.sendTo);
 
         // Start what was installed as the shell does: the verb's command with the folder for %1,
         // or the link's target in its working folder with the folder as its argument.
