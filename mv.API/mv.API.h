@@ -240,4 +240,21 @@ void SetControlText(HWND control, const std::string &text);
 LRESULT GetButtonCheck(HWND button);
 void SetButtonCheck(HWND button, int32_t state);
 
+// ---------------------------------------------------------------------------------------------
+// Display scale. Sizes are made for 96 DPI and scaled to the window's DPI.
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+// The window's own DPI where the system knows it (Windows 10 1607 on), else the system's.
+uint32_t WindowDpi(HWND window);
+// value * dpi / 96, rounded as MulDiv rounds.
+int32_t ScaleForDpi(int32_t value, uint32_t dpi);
+// GetSystemMetricsForDpi where the system has it, else GetSystemMetrics.
+int32_t SystemMetricForDpi(int32_t index, uint32_t dpi);
+// Grows a client rectangle to the window rectangle (no menu) with the frame and caption of
+// that DPI where the system has AdjustWindowRectExForDpi, else of the system DPI.
+bool AdjustWindowRectForDpi(RECT &rect, DWORD style, DWORD exStyle, uint32_t dpi);
+
 } // namespace mv
