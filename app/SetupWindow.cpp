@@ -20,6 +20,18 @@ const char DefaultValue[] = "";
 
 int32_t WindowWidth = 222;
 int32_t WindowHeight = 150;
+const int32_t FontHeight = -13;
+const DWORD WindowStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_CENTER;
+const DWORD WindowExStyle = WS_EX_WINDOWEDGE | WS_EX_TOPMOST;
+
+// A control's rectangle in client coordinates at 96 DPI; other DPIs scale all four numbers.
+struct TPlace {
+    int32_t x, y, width, height;
+};
+const TPlace InstallPlace = {6, 5, 100, 25}, UninstallPlace = {110, 5, 100, 25},
+             LabelPlace = {6, 35, 202, 21}, EditPlace = {6, 55, 202, 21},
+             GroupPlace = {6, 85, 202, 51}, ContextPlace = {20, 105, 75, 21},
+             SendToPlace = {120, 105, 75, 21};
 
 HINSTANCE AppInstance = nullptr;
 WNDCLASSA SetupWindowClass = {};
@@ -31,6 +43,8 @@ HWND LocationGroup = nullptr;
 HWND ContextRadio = nullptr;
 HWND SendToRadio = nullptr;
 HFONT UIFont = nullptr;
+// The DPI the window and its controls are laid out for.
+uint32_t UIDpi = 96;
 MSG LoopMessage = {};
 std::string MenuName;
 
@@ -50,11 +64,79 @@ std::string IconText(const std::string &exePath) {
     return QuotedExePath(exePath) + ",0";
 }
 
-HWND CreateChild(const char *className, const std::string &text, DWORD style, int32_t x, int32_t y,
-                 int32_t width, int32_t height) {
+int32_t Scaled(int32_t value) {
+    return mv::ScaleForDpi(value, UIDpi);
+}
+
+HWND CreateChild(const char *className, const std::string &text, DWORD style, const TPlace &place) {
     // The controls have no identifiers: the window procedure knows them by their handles.
-    return mv::CreateControl(className, text, style, x, y, width, height, MainWindow, nullptr,
+    return mv::CreateControl(className, text, style, Scaled(place.x), Scaled(place.y),
+                             Scaled(place.width), Scaled(place.height), MainWindow, nullptr,
                              AppInstance, nullptr);
+}
+
+// The window at dpi: the client area it has at 96 DPI, scaled, inside the caption and frame of
+// that DPI, and placed by the 96-DPI formula with the metrics of that DPI. At 96 DPI this is
+// exactly the design's rectangle.
+RECT SetupWindowRect(uint32_t dpi) {
+    const int32_t captionHeight96 = mv::SystemMetricForDpi(SM_CYSIZE, 96);
+    RECT frame96 = {}, frame = {};
+    mv::AdjustWindowRectForDpi(frame96, WindowStyle, WindowExStyle, 96);
+    mv::AdjustWindowRectForDpi(frame, WindowStyle, WindowExStyle, dpi);
+    const int32_t clientWidth = WindowWidth - (frame96.right - frame96.left);
+    const int32_t clientHeight = WindowHeight + captionHeight96 - (frame96.bottom - frame96.top);
+    const int32_t width = mv::ScaleForDpi(clientWidth, dpi) + (frame.right - frame.left);
+    const int32_t height = mv::ScaleForDpi(clientHeight, dpi) + (frame.bottom - frame.top);
+
+    const int32_t captionHeight = mv::SystemMetricForDpi(SM_CYSIZE, dpi);
+    // Each halving is made by itself, and the metrics are taken from the window's height less
+    // its caption (WindowHeight at 96 DPI), not from the real height.
+    const int32_t x = GetSystemMetrics(SM_CXFULLSCREEN) / 2 - width / 2;
+    const int32_t y =
+        GetSystemMetrics(SM_CYFULLSCREEN) / 2 -
+        (height - captionHeight - (captionHeight + mv::SystemMetricForDpi(SM_CYMIN, dpi))) / 2;
+    return {x, y, x + width, y + height};
+}
+
+HFONT CreateUIFont() {
+    return CreateFontA(Scaled(FontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0,
+                       "MS Sans Serif");
+}
+
+void PlaceControls() {
+    const std::pair<HWND, TPlace> places[] = {
+        {InstallButton, InstallPlace}, {UninstallButton, UninstallPlace},
+        {MenuNameLabel, LabelPlace},   {MenuNameEdit, EditPlace},
+        {LocationGroup, GroupPlace},   {ContextRadio, ContextPlace},
+        {SendToRadio, SendToPlace}};
+    for (const auto &[control, place] : places)
+        SetWindowPos(control, nullptr, Scaled(place.x), Scaled(place.y), Scaled(place.width),
+                     Scaled(place.height), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The controls in creation order, the order the font is handed out in.
+void SetUIFont(BOOL redraw) {
+    for (HWND control : {InstallButton, UninstallButton, MenuNameLabel, MenuNameEdit, LocationGroup,
+                         ContextRadio, SendToRadio})
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(UIFont), redraw);
+}
+
+// The window moved to a monitor of another scale: the system suggests the rectangle.
+void ChangeDpi(HWND window, uint32_t dpi, const RECT &suggested) {
+    UIDpi = dpi;
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceControls();
+    // Before creation has made the font there is none to replace: it is made at this DPI then.
+    if (!UIFont) return;
+    const HFONT font = CreateUIFont();
+    // Without a font for the new scale the controls keep the old one rather than none.
+    if (!font) return;
+    const HFONT oldFont = UIFont;
+    UIFont = font;
+    SetUIFont(TRUE);
+    DeleteObject(oldFont);
 }
 
 TInstallState ReadInstallState(std::string &linkPath) {
@@ -159,6 +241,10 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         SendMessageA(window, WM_CLOSE, 0, 0);
         return 0;
     }
+    if (message == WM_DPICHANGED) {
+        ChangeDpi(window, LOWORD(wParam), *reinterpret_cast<const RECT *>(lParam));
+        return 0;
+    }
     if (message == WM_DESTROY) CloseSetup();
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -191,58 +277,54 @@ void CreateSetupWindow() {
     SetupWindowClass.lpszClassName = WindowClassName;
     RegisterClassA(&SetupWindowClass);
 
-    const int32_t captionHeight = GetSystemMetrics(SM_CYSIZE);
-    // Each halving is made by itself, and the metrics are taken from WindowHeight rather than
-    // from the real height, which includes the caption.
-    const int32_t x = GetSystemMetrics(SM_CXFULLSCREEN) / 2 - WindowWidth / 2;
-    const int32_t y = GetSystemMetrics(SM_CYFULLSCREEN) / 2 -
-                      (WindowHeight - (captionHeight + GetSystemMetrics(SM_CYMIN))) / 2;
+    // The window is made for the system's DPI; the DPI it then has is its own, which differs
+    // where the monitor it lands on has another scale.
+    UIDpi = mv::WindowDpi(nullptr);
+    RECT place = SetupWindowRect(UIDpi);
     // DS_CENTER means nothing to a window of this class; the coordinates place it.
-    MainWindow = CreateWindowExA(WS_EX_WINDOWEDGE | WS_EX_TOPMOST, WindowClassName, WindowTitle,
-                                 WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_CENTER, x, y,
-                                 WindowWidth, WindowHeight + captionHeight, nullptr, nullptr,
-                                 AppInstance, nullptr);
+    MainWindow = CreateWindowExA(WindowExStyle, WindowClassName, WindowTitle, WindowStyle,
+                                 place.left, place.top, place.right - place.left,
+                                 place.bottom - place.top, nullptr, nullptr, AppInstance, nullptr);
     if (!MainWindow) {
         UnregisterClassA(WindowClassName, AppInstance);
         return;
     }
+    if (mv::WindowDpi(MainWindow) != UIDpi) {
+        UIDpi = mv::WindowDpi(MainWindow);
+        place = SetupWindowRect(UIDpi);
+        SetWindowPos(MainWindow, nullptr, place.left, place.top, place.right - place.left,
+                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
-    UIFont = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0,
-                         "MS Sans Serif");
+    UIFont = CreateUIFont();
 
     const DWORD pushStyle = WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_TABSTOP | BS_PUSHLIKE;
     const DWORD radioStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON;
-    InstallButton = CreateChild("Button", "Install", pushStyle, 6, 5, 100, 25);
-    UninstallButton = CreateChild("Button", "Uninstall", pushStyle, 110, 5, 100, 25);
+    InstallButton = CreateChild("Button", "Install", pushStyle, InstallPlace);
+    UninstallButton = CreateChild("Button", "Uninstall", pushStyle, UninstallPlace);
     MenuNameLabel =
-        CreateChild("Static", "Menu Name:", WS_CHILD | WS_VISIBLE | SS_CENTER, 6, 35, 202, 21);
+        CreateChild("Static", "Menu Name:", WS_CHILD | WS_VISIBLE | SS_CENTER, LabelPlace);
 
     MenuName = mv::RegReadString(HKEY_CURRENT_USER, ShellKeyPath, DefaultValue);
     if (MenuName.empty()) MenuName = DefaultMenuName;
 
     // ES_AUTOHSCROLL: a name longer than the box can still be typed.
-    MenuNameEdit =
-        CreateChild("Edit", MenuName,
-                    WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL, 6,
-                    55, 202, 21);
-    LocationGroup = CreateChild("Button", "[Menu Location]", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 6,
-                                85, 202, 51);
+    MenuNameEdit = CreateChild(
+        "Edit", MenuName,
+        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL, EditPlace);
+    LocationGroup =
+        CreateChild("Button", "[Menu Location]", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, GroupPlace);
     // The two radio buttons form one group that unchecks itself; WS_GROUP on the first keeps the
     // arrow keys between them.
-    ContextRadio = CreateChild("Button", "Context", radioStyle | WS_GROUP, 20, 105, 75, 21);
-    SendToRadio = CreateChild("Button", "SendTo", radioStyle, 120, 105, 75, 21);
+    ContextRadio = CreateChild("Button", "Context", radioStyle | WS_GROUP, ContextPlace);
+    SendToRadio = CreateChild("Button", "SendTo", radioStyle, SendToPlace);
 
     std::string linkPath;
     const TInstallState state = ReadInstallState(linkPath);
     ApplyInstallState(state, linkPath);
 
-    if (UIFont) {
-        for (HWND control : {InstallButton, UninstallButton, MenuNameLabel, MenuNameEdit,
-                             LocationGroup, ContextRadio, SendToRadio})
-            // lParam 0: no redraw now, the first paint comes with the message loop.
-            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(UIFont), 0);
-    }
+    // No redraw now: the first paint comes with the message loop.
+    if (UIFont) SetUIFont(FALSE);
     // Typing replaces the name at once.
     SetFocus(MenuNameEdit);
     SendMessageA(MenuNameEdit, EM_SETSEL, 0, -1);
