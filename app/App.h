@@ -25,11 +25,18 @@ int32_t RandomBelow(int32_t n);
 
 // Renaming run.
 
-// Every folder below path, each before its descendants; links to folders are left out.
+// Every folder below path, each before its descendants; links to folders are left out. A stop
+// request ends the search early with what was found so far.
 mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive);
 // A full path beside currentPath whose all-digit name no directory bears at the moment.
 std::wstring MakeRandomName(const std::wstring &currentPath, int32_t count);
-void RunRenaming();
+// The folder a run works on: the argument's full path. The system's full path drops a trailing
+// dot or space from the last name; they are put back, since the folder bears them.
+std::wstring ChosenFolderPath(const std::wstring &argument);
+// True when the path, with the long-path prefix, names an existing folder.
+bool IsExistingFolder(const std::wstring &path);
+// Asks first where the folder needs it, then renames everything below it.
+void RunRenaming(const std::wstring &folder);
 // The settings file beside the executable: same folder, same name, extension ".ini".
 std::string MakeIniPath(const std::string &exePath);
 // Below 1 gives 1, above 255 gives 255.
@@ -39,9 +46,43 @@ int32_t ClampDigitCount(int32_t digits);
 std::wstring WithLongPathPrefix(const std::wstring &path);
 // The error box text of one failed move: both paths as given, without long-path prefix.
 std::wstring MoveErrorText(const std::wstring &sourcePath, const std::wstring &targetPath);
-// The summary box text; the time line is left out when frequency is not positive.
+// The summary box text; the time line is left out when frequency is not positive. A stopped
+// run ends with a line that says so and how many folders keep their old names.
 std::string SummaryText(int32_t found, int32_t renamed, int64_t frequency, int64_t start,
-                        int64_t stop);
+                        int64_t stop, bool stopped = false);
+
+// The question before a run on a folder that everything else depends on.
+
+struct TGuard {
+    enum TKind { None, DriveRoot, ShareRoot, IsSystemFolder, HoldsSystemFolder };
+    TKind kind = None;
+    std::wstring folder;       // the chosen folder as ComparablePath gives it
+    std::wstring systemFolder; // the system folder it is or holds
+};
+// Full, without long-path prefix, with long names and no trailing backslash (a root keeps
+// its own), so that two spellings of one folder compare equal without regard to case.
+std::wstring ComparablePath(const std::wstring &path);
+// The Windows folder, both Program Files, ProgramData, the profiles' folder, the user's profile,
+// Roaming and Local AppData, as the system names them.
+mv::TStrArr SystemFolders();
+// Why the folder needs a question, if it does: a root, or a system folder it is or holds.
+TGuard GuardFor(const std::wstring &folder, const mv::TStrArr &systemFolders);
+// The question's text; empty when there is nothing to ask.
+std::wstring GuardText(const TGuard &guard);
+// True when the run may go on: nothing to ask, or the user answered Yes.
+bool ConfirmRun(const std::wstring &folder);
+
+// Progress of a long run: a window on a thread of its own, shown once the run has taken about a
+// second. The run publishes its counts and reads the stop request; nothing else is shared.
+
+void StartProgress();
+void ReportFolderFound();
+void ReportRenaming(int32_t done, int32_t total);
+bool StopRequested();
+// Closes the window, if it was shown, and waits for its thread.
+void EndProgress();
+// "m:ss", or "h:mm:ss" from an hour on.
+std::string DurationText(uint64_t milliseconds);
 
 // Setup window.
 

@@ -49,12 +49,13 @@ mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive) {
                 continue;
             if (IsFolderLink(entry)) continue;
             result.push_back(parent + entry.cFileName);
-        } while (FindNextFileW(find.Get(), &entry));
+            ReportFolderFound();
+        } while (!StopRequested() && FindNextFileW(find.Get(), &entry));
         // The handle closes here, so only one search is open at any depth.
     }
     if (recursive) {
         const size_t direct = result.size();
-        for (size_t i = 0; i < direct; ++i) {
+        for (size_t i = 0; i < direct && !StopRequested(); ++i) {
             mv::TStrArr below = CollectSubfolders(result[i], true);
             result.insert(result.end(), std::make_move_iterator(below.begin()),
                           std::make_move_iterator(below.end()));

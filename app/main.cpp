@@ -8,8 +8,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         mv::TComInit com;
         CreateSetupWindow();
         if (MainWindow) RunMessageLoop();
-    } else if (mv::DirectoryExists(GetArgument(1))) {
-        RunRenaming();
+    } else {
+        const std::wstring folder = ChosenFolderPath(mv::AnsiToWide(GetArgument(1)));
+        if (IsExistingFolder(folder)) RunRenaming(folder);
     }
     return 0;
 }

@@ -11,22 +11,36 @@ using support::Utf8;
 
 namespace {
 
-std::wstring DeepBranch() {
-    std::wstring path = L"deep";
-    while (path.size() < 300)
+std::wstring DeepPath(const std::wstring &start, size_t length) {
+    std::wstring path = start;
+    while (path.size() < length)
         path += L"\\folder at level " + std::to_wstring(path.size());
     return path;
 }
+const std::wstring DeepBranch = DeepPath(L"deep", 300), LongRoot = DeepPath(L"long", 250);
+
+// Drive R: stands for the run's root folder: Wine keeps its drive letters as links in the
+// prefix, beside drive_c, in which the sandbox lies.
+const wchar_t MapDriveR[] = L"$ln -sfn $PWD ${PWD%%/drive_c/*}/dosdevices/r:";
+// Enough folders for a run of a few seconds under Wine, a file in a hundred of them.
+const wchar_t LongRunTree[] = L"$bash -c 'mkdir -p d{0..9}/d{0..9}/d{0..49} && for d in d*/*/; "
+                              L"do echo $d > $d/f; done'";
+const wchar_t ProgressClass[] = L"Morvandels_Progress_CLASS";
 
 struct TRunRow {
     const char *what;
     const wchar_t *toolFolder, *root;
     const char *settings; // FolderRename.ini beside the tool
-    // Folders below the root, or "$" and a host shell command run in the root.
+    // Folders below the root, or "$" and a host shell command run in the root. Folders whose
+    // name starts with "in use" are held open without delete sharing: they cannot be moved.
     std::vector<std::wstring> tree;
+    const wchar_t *failing;  // what the names of the folders whose moves fail start with
     const wchar_t *argument; // "*" stands for the sandbox; null: the root's full path, quoted
     std::set<size_t> lengths;
-    std::wstring kept; // the one folder whose move fails, if any
+    int answer = 0; // the button that answers the question before the run; 0: none may come
+    // How the run is stopped once its window shows: Escape, the Stop button, or the Stop button
+    // while an error box is open. 0: it runs to its end and shows nothing but its boxes.
+    char stop = 0;
 };
 
 // clang-format off
@@ -35,17 +49,60 @@ const TRunRow Rows[] = {
      {L"a\\b\\c", L"hidden\\x", L"readonly\\x", L"12345\\0", L".git\\objects", L"in use\\x", L"Фото\\2023\\写真",
       L"plain\\写真\\a", L"x😀\\y", L"\u8868\\\u8868\u8868", L"a\u30BDb\\c", L"\u80FD\\\u8868\\x", L"trailing dot.\\x",
       L"trailing space \\x", L" leading space\\x", L"CON\\x", L"aux\\x", L"%1 & ^ !x!\\x", L"a;b,c=d+e[f]\\x",
-      DeepBranch(), L"$mkdir -p ../outside/x && ln -s .. a/up && ln -s ../outside out"}, nullptr, {7}, L"in use"},
+      DeepBranch, L"$mkdir -p ../outside/x && ln -s .. a/up && ln -s ../outside out"}, L"in use", nullptr, {7}},
     {"1 digit clamped up; files 0 to 9 beside a folder; a relative argument with / and ..", L"tool", L"tree",
-     "[Options]\r\nDigits=0\r\n", {L"stuck\\a\\b", L"$touch 0 1 2 3 4 5 6 7 8 9"}, L"tree/../tree \"ignored\"", {1, 5}, L"stuck"},
+     "[Options]\r\nDigits=0\r\n", {L"stuck\\a\\b", L"$touch 0 1 2 3 4 5 6 7 8 9"}, L"stuck", L"tree/../tree \"ignored\"", {1, 5}},
     {"255 digits clamped down; a prefixed argument", L"tool", L"tree", "[Options]\r\nDigits=300\r\n",
-     {L"a\\b", L"c"}, L"\"\\\\?\\*\\tree\"", {255}, L""},
+     {L"a\\b", L"c"}, L"", L"\"\\\\?\\*\\tree\"", {255}},
+    // The next three trees are equal: their runs must draw other names.
+    {"a chosen folder whose name ends in a dot", L"tool", L"trail.", "[Options]\r\nDigits=9\r\n", {L"a\\b", L"c"},
+     L"", nullptr, {9}},
+    {"a chosen folder whose name ends in a space", L"tool", L"space ", "[Options]\r\nDigits=9\r\n", {L"a\\b", L"c"},
+     L"", nullptr, {9}},
+    {"a chosen folder beyond 260 characters", L"tool", LongRoot.c_str(), "[Options]\r\nDigits=9\r\n", {L"a\\b", L"c"},
+     L"", nullptr, {9}},
+    {"a drive root: No renames nothing", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"", L"R:\\", {5}, IDNO},
+    {"a drive root: Yes renames everything", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"", L"R:\\.\\a\\..", {5}, IDYES},
+    {"a long run stopped by Escape", L"tool", L"big", "", {LongRunTree}, L"", nullptr, {5}, 0, 'E'},
+    {"a long run stopped by its button", L"tool", L"big", "", {LongRunTree}, L"", nullptr, {5}, 0, 'B'},
+    {"Stop while an error box is open", L"tool", L"storm", "", {L"$bash -c 'mkdir in\\ use\\ {1..40}'"}, L"in use", nullptr,
+     {5}, 0, 'S'},
 };
 // clang-format on
+
+// The first number of the window's status line once it counts renamed folders, else -1.
+int RenamingCount(HWND progress) {
+    int done = -1, total = 0;
+    const std::wstring status = driver::WindowText(driver::FindChild(progress, L"Static"));
+    return swscanf(status.c_str(), L"Renaming: %d of %d", &done, &total) == 2 ? done : -1;
+}
+
+// Waits until the window counts renamed folders and the count has grown; false after 20 s.
+bool SeeRenamingGrow(HWND progress) {
+    int first = -1;
+    for (int waited = 0; waited < 20000; waited += 20, Sleep(20)) {
+        const int now = RenamingCount(progress);
+        if (first < 0) first = now;
+        if (first >= 0 && now > first) return true;
+    }
+    return false;
+}
+
+// A real key press, as a person makes it on the window in front.
+void PressKey(HWND window, WORD key) {
+    for (int waited = 0; GetForegroundWindow() != window && waited < 5000; waited += 10)
+        SetForegroundWindow(window), Sleep(10);
+    INPUT input[2] = {};
+    for (INPUT &i : input)
+        i.type = INPUT_KEYBOARD, i.ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
 
 } // namespace
 
 TEST(RenamingRun, EveryCaseInOneTree) {
+    std::set<std::wstring> earlierNames; // of the rows with 9 digits
     for (const TRunRow &row : Rows) {
         SCOPED_TRACE(row.what);
         // Under code page 932 the first row is enough: it has the names that hold a 0x5C byte.
@@ -60,56 +117,131 @@ TEST(RenamingRun, EveryCaseInOneTree) {
             ASSERT_TRUE(entry[0] == L'$' ? support::RunHostShell(entry.substr(1), root)
                                          : support::MakeDirs(root + L"\\" + entry))
                 << Utf8(entry);
-        // A file with bytes of its own in every folder, and hidden or read-only folders by name.
-        int folders = 0;
-        for (const support::TEntry &e : support::Snapshot(root)) {
+        // A file with bytes of its own in every folder of a small tree, hidden or read-only
+        // folders by name, and the folders in use held open.
+        int folders = 0, failing = 0;
+        std::vector<HANDLE> inUse;
+        std::set<std::wstring> oldNames;
+        auto before = support::Snapshot(root);
+        for (const support::TEntry &e : before) {
             if (!e.folder || e.name.back() == L'@') continue;
             const std::wstring path = driver::LongPath(root + L"\\" + e.path);
-            ASSERT_TRUE(
-                support::WriteBytes(path + L"\\f.bin", Utf8(e.path) + std::string("\0\xff", 2)));
+            if (!row.stop)
+                ASSERT_TRUE(support::WriteBytes(path + L"\\f.bin",
+                                                Utf8(e.path) + std::string("\0\xff", 2)));
             if (e.name == L"hidden")
                 SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
             if (e.name == L"readonly") SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+            if (e.name.compare(0, 6, L"in use") == 0) {
+                inUse.push_back(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                ASSERT_NE(inUse.back(), INVALID_HANDLE_VALUE) << Utf8(e.path);
+            }
+            if (*row.failing && e.name.compare(0, wcslen(row.failing), row.failing) == 0) {
+                oldNames.insert(e.name);
+                ++failing;
+            }
+            if (row.stop) oldNames.insert(e.name);
             ++folders;
         }
-        const auto before = support::Snapshot(root),
-                   outside = support::Snapshot(sandbox / L"outside");
-        // A folder in use without delete sharing cannot be moved.
-        HANDLE inUse = CreateFileW((root + L"\\in use").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        ASSERT_TRUE(row.kept != L"in use" || inUse != INVALID_HANDLE_VALUE);
+        if (!row.stop) before = support::Snapshot(root); // with the files written above
+        const auto outside = support::Snapshot(sandbox / L"outside");
         std::wstring argument = row.argument ? row.argument : L"\"" + root + L"\"";
         if (argument.find(L'*') != std::wstring::npos)
             argument.replace(argument.find(L'*'), 1, sandbox.Path());
         driver::TProcess process;
         ASSERT_TRUE(process.StartTool(argument, tool + L"\\FolderRename.exe", sandbox.Path()));
+
+        std::vector<driver::TBox> boxes;
+        if (row.answer) {
+            // Enter is a person's answer No: the default button.
+            driver::TBox question;
+            ASSERT_TRUE(process.WaitForBox(question, 20000)) << "no question";
+            EXPECT_EQ(question.caption, L"Morvandels Folder Renamer");
+            EXPECT_NE(question.text.find(L"\r\nR:\\\r\nIt is the root folder of a drive."),
+                      std::wstring::npos)
+                << Utf8(question.text);
+            if (row.answer == IDYES) EXPECT_TRUE(process.AnswerBox(question, IDYES));
+            if (row.answer == IDNO) PressKey(question.window, VK_RETURN);
+            for (int waited = 0; IsWindowVisible(question.window) && waited < 5000; waited += 10)
+                Sleep(10);
+            EXPECT_FALSE(IsWindowVisible(question.window)) << "the question stayed";
+        }
+        if (row.stop) {
+            driver::TBox errorBox;
+            if (row.stop == 'S') ASSERT_TRUE(process.WaitForBox(errorBox, 20000)) << "no box";
+            HWND progress = process.WaitForWindow(ProgressClass, 20000);
+            ASSERT_NE(progress, nullptr) << "no progress window within 20 s";
+            EXPECT_EQ(driver::WindowText(progress), L"Morvandels Folder Renamer");
+            if (row.stop != 'S') EXPECT_TRUE(SeeRenamingGrow(progress)) << "the count stood";
+            HWND stop = driver::FindChild(progress, L"Button", L"Stop");
+            if (row.stop == 'E') PressKey(progress, VK_ESCAPE);
+            if (row.stop != 'E') EXPECT_TRUE(driver::PressButton(stop));
+            for (int waited = 0; IsWindowEnabled(stop) && waited < 5000; waited += 10)
+                Sleep(10);
+            EXPECT_FALSE(IsWindowEnabled(stop)) << "the stop was not taken";
+            if (row.stop == 'S') {
+                boxes.push_back(errorBox);
+                ASSERT_TRUE(process.AnswerBox(errorBox));
+            }
+        }
         const driver::TRunResult run = driver::AnswerUntilExit(process, 60000);
-        CloseHandle(inUse);
+        for (HANDLE handle : inUse)
+            CloseHandle(handle);
+        if (wcscmp(row.root, L"drive") == 0)
+            support::RunHostShell(L"rm -f ${PWD%%/drive_c/*}/dosdevices/r:", root);
         ASSERT_TRUE(run.finished) << "the run did not end within 60 s";
         EXPECT_EQ(run.exitCode, 0u);
+        boxes.insert(boxes.end(), run.boxes.begin(), run.boxes.end());
+        if (!row.stop) EXPECT_EQ(process.SeenClasses(), std::set<std::wstring>{L"#32770"});
 
-        const int failed = row.kept.empty() ? 0 : 1;
-        ASSERT_EQ(run.boxes.size(), failed + 1u);
-        if (failed) {
-            const std::wstring head = L"An error occured by trying to move\r\n" + root + L"\\" +
-                                      row.kept + L"\r\nto\r\n" + root + L"\\";
-            const std::wstring &text = run.boxes[0].text,
-                               name = text.substr(std::min(head.size(), text.size()));
-            EXPECT_EQ(run.boxes[0].caption, L"Error Detected!");
-            EXPECT_TRUE(text.compare(0, head.size(), head) == 0 && support::AllDigits(name) &&
-                        name.size() == *row.lengths.begin())
-                << Utf8(text);
+        if (row.answer == IDNO) {
+            EXPECT_TRUE(boxes.empty()) << "a box after No";
+            EXPECT_EQ(Utf8(support::Shape(support::Snapshot(root))), Utf8(support::Shape(before)));
+            for (const support::TEntry &e : support::Snapshot(root))
+                EXPECT_FALSE(support::AllDigits(e.name)) << "renamed after No: " << Utf8(e.path);
+            continue;
         }
-        const std::wstring found = std::to_wstring(folders);
-        EXPECT_EQ(run.boxes.back().caption, L"Morvandels Folder Renamer");
-        EXPECT_TRUE(
-            std::regex_match(run.boxes.back().text,
-                             std::wregex(L"Found: " + found + L" folders\r\nRenamed: " +
-                                         std::to_wstring(folders - failed) + L" of " + found +
-                                         L" folders\r\nNeeded: [ 0-9]{2,}\\.[0-9]{7} seconds")))
-            << Utf8(run.boxes.back().text);
-        support::ExpectRenamed(before, root, row.lengths, {row.kept});
+        // Every failing folder gets its error box, except after a stop.
+        const size_t failed = row.stop ? 0 : failing;
+        ASSERT_EQ(boxes.size(), failed + (row.stop == 'S' ? 2u : 1u));
+        for (size_t i = 0; i < failed + (row.stop == 'S'); ++i) {
+            const std::wstring head =
+                L"An error occured by trying to move\r\n" + root + L"\\" + row.failing;
+            const std::wstring &text = boxes[i].text;
+            const std::wstring name = text.substr(text.find_last_of(L'\\') + 1);
+            EXPECT_EQ(boxes[i].caption, L"Error Detected!");
+            EXPECT_EQ(Utf8(text.substr(0, head.size())), Utf8(head));
+            EXPECT_TRUE(support::AllDigits(name)) << Utf8(text);
+            EXPECT_EQ(name.size(), *row.lengths.begin()) << Utf8(text);
+        }
+        const driver::TBox &summary = boxes.back();
+        EXPECT_EQ(summary.caption, L"Morvandels Folder Renamer");
+        std::wsmatch counts;
+        ASSERT_TRUE(std::regex_match(
+            summary.text, counts,
+            std::wregex(L"Found: ([0-9]+) folders\r\nRenamed: ([0-9]+) of \\1 folders\r\n"
+                        L"Needed: [ 0-9]{2,}\\.[0-9]{7} seconds"
+                        L"(\r\nStopped before the end: ([0-9]+) folders keep their old names)?")))
+            << Utf8(summary.text);
+        const int found = std::stoi(counts[1]), renamed = std::stoi(counts[2]);
+        EXPECT_EQ(found, folders);
+        if (!row.stop) EXPECT_EQ(renamed, folders - static_cast<int>(failed));
+        EXPECT_EQ(counts[3].matched, row.stop != 0) << "the line of a stopped run";
+        if (row.stop) {
+            EXPECT_LT(renamed, found);
+            EXPECT_EQ(counts[4].matched ? std::stoi(counts[4]) : -1, found - renamed);
+        }
+        support::ExpectRenamed(before, root, row.lengths, oldNames);
         EXPECT_EQ(support::Shape(support::Snapshot(sandbox / L"outside")), support::Shape(outside));
+        // The generator is seeded anew in every run: no name comes back in another.
+        if (row.lengths.count(9)) {
+            for (const support::TEntry &e : support::Snapshot(root)) {
+                if (!e.folder) continue;
+                EXPECT_EQ(earlierNames.count(e.name), 0u) << "drawn before: " << Utf8(e.name);
+                earlierNames.insert(e.name);
+            }
+        }
     }
 }
 
@@ -122,8 +254,8 @@ TEST(RenamingRun, AnyOtherFirstArgumentEndsSilently) {
           L"\"" + (sandbox / L"missing") + L"\"", std::wstring(L"\"\"")}) {
         driver::TProcess tool;
         DWORD code = 1;
-        ASSERT_TRUE(tool.StartTool(arguments) && tool.WaitExit(10000, code))
-            << "still running after 10 s";
-        EXPECT_EQ(code, 0u);
+        ASSERT_TRUE(tool.StartTool(arguments));
+        EXPECT_TRUE(tool.WaitExit(10000, code)) << "still running after 10 s: " << Utf8(arguments);
+        EXPECT_EQ(code, 0u) << Utf8(arguments);
     }
 }

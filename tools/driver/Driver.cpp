@@ -129,6 +129,8 @@ bool TProcess::Running() const {
 std::vector<HWND> TProcess::Windows() const {
     TFindWindows search{id_, {}};
     EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
+    for (HWND window : search.found)
+        seen_.insert(ClassName(window));
     return search.found;
 }
 
@@ -156,8 +158,8 @@ bool TProcess::WaitForBox(TBox &box, DWORD timeoutMs) const {
     return true;
 }
 
-bool TProcess::AnswerBox(const TBox &box) const {
-    if (!PressButton(FindChild(box.window, L"Button", L"OK"))) return false;
+bool TProcess::AnswerBox(const TBox &box, int button) const {
+    if (!PressButton(GetDlgItem(box.window, button))) return false;
     const ULONGLONG end = GetTickCount64() + 10000;
     while (IsWindow(box.window) && IsWindowVisible(box.window)) {
         if (GetTickCount64() >= end) return false;

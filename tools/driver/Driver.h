@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,13 +51,15 @@ class TProcess {
     bool Running() const;
     // The visible top-level windows of the process right now.
     std::vector<HWND> Windows() const;
+    // The classes of every visible top-level window that Windows() has come across so far.
+    const std::set<std::wstring> &SeenClasses() const { return seen_; }
     // The first visible top-level window of that class (any when empty); nullptr when the
     // time passes or the process ends first.
     HWND WaitForWindow(const std::wstring &className, DWORD timeoutMs) const;
     // The next message box; false at the timeout or when the process ends first.
     bool WaitForBox(TBox &box, DWORD timeoutMs) const;
-    // Presses OK on a message box and waits until it is gone.
-    bool AnswerBox(const TBox &box) const;
+    // Presses a button of a message box (IDOK, IDYES, IDNO...) and waits until the box is gone.
+    bool AnswerBox(const TBox &box, int button = IDOK) const;
     // False at the timeout; exitCode receives the process's code.
     bool WaitExit(DWORD timeoutMs, DWORD &exitCode) const;
 
@@ -64,6 +67,7 @@ class TProcess {
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
     DWORD threadId_ = 0;
+    mutable std::set<std::wstring> seen_;
 };
 
 // A run driven to its end: every box read, then answered with OK.
