@@ -43,11 +43,12 @@ size_t RootLength(const std::wstring &path) {
 std::wstring ComparablePath(const std::wstring &path) {
     std::wstring full = WithoutLongPathPrefix(ChosenFolderPath(path));
     // Short 8.3 names become the names people see; a path that does not exist stays as it is.
-    const std::wstring prefixed = WithLongPathPrefix(full);
-    const DWORD size = GetLongPathNameW(prefixed.c_str(), nullptr, 0);
+    // The prefix is given only where it is needed: not every system takes it here.
+    const std::wstring asked = full.size() < MAX_PATH ? full : WithLongPathPrefix(full);
+    const DWORD size = GetLongPathNameW(asked.c_str(), nullptr, 0);
     if (size > 0) {
         std::wstring longPath(size, L'\0');
-        const DWORD length = GetLongPathNameW(prefixed.c_str(), &longPath[0], size);
+        const DWORD length = GetLongPathNameW(asked.c_str(), &longPath[0], size);
         if (length > 0 && length < size) full = WithoutLongPathPrefix(longPath.substr(0, length));
     }
     const size_t root = RootLength(full);

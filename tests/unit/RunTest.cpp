@@ -1,0 +1,77 @@
+// Which chosen folders need a question before a run, and the run's own texts.
+#include "App.h"
+#include "Support.h"
+
+#include <gtest/gtest.h>
+
+using support::Utf8;
+
+TEST(Guard, DecisionForEachKindOfFolder) {
+    driver::TTempDir sandbox(L"guard");
+    ASSERT_TRUE(support::MakeDirs(sandbox / L"Long Folder Name\\Inner"));
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW((sandbox / L"Long Folder Name").c_str(), shortPath, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortPath), sandbox / L"Long Folder Name") << "no short name here";
+    // As they are on disk: the decision shows a folder by its real name.
+    const mv::TStrArr system = {L"C:\\windows", L"C:\\users", L"C:\\users\\bob",
+                                L"C:\\users\\bob\\AppData\\Roaming",
+                                sandbox / L"Long Folder Name\\Inner"};
+    ASSERT_TRUE(SetCurrentDirectoryW(sandbox.Path().c_str()));
+    const struct {
+        std::wstring path;
+        TGuard::TKind kind;
+        std::wstring systemFolder;
+    } cases[] = {
+        // clang-format off
+        {L"C:\\", TGuard::DriveRoot, L""}, {L"C:\\Windows\\..", TGuard::DriveRoot, L""},
+        {L"\\\\?\\C:\\", TGuard::DriveRoot, L""}, {L"\\\\server\\share", TGuard::ShareRoot, L""},
+        {L"\\\\server\\share\\", TGuard::ShareRoot, L""}, {L"\\\\?\\UNC\\server\\share", TGuard::ShareRoot, L""},
+        {L"\\\\server\\share\\x", TGuard::None, L""},
+        {L"C:\\windows", TGuard::IsSystemFolder, L"C:\\windows"},
+        {L"c:\\WINDOWS\\", TGuard::IsSystemFolder, L"C:\\windows"},
+        {L"\\\\?\\C:\\Windows", TGuard::IsSystemFolder, L"C:\\windows"},
+        {L"C:/Users/bob/./AppData/Roaming/Vendor/..", TGuard::IsSystemFolder, L"C:\\users\\bob\\AppData\\Roaming"},
+        {L"C:\\users\\bob\\AppData", TGuard::HoldsSystemFolder, L"C:\\users\\bob\\AppData\\Roaming"},
+        {L"C:\\users\\bob\\AppData\\Roaming\\Vendor", TGuard::None, L""},
+        {L"C:\\Users2", TGuard::None, L""}, {L"C:\\Windows.old", TGuard::None, L""},
+        // The folder "Windows." is another than "Windows"; the run works on the name as given.
+        {L"C:\\Windows.", TGuard::None, L""},
+        {L"Long Folder Name", TGuard::HoldsSystemFolder, sandbox / L"Long Folder Name\\Inner"},
+        {shortPath, TGuard::HoldsSystemFolder, sandbox / L"Long Folder Name\\Inner"},
+        {std::wstring(shortPath) + L"\\INNER", TGuard::IsSystemFolder, sandbox / L"Long Folder Name\\Inner"},
+        // clang-format on
+    };
+    for (const auto &c : cases) {
+        const TGuard guard = GuardFor(c.path, system);
+        EXPECT_EQ(guard.kind, c.kind) << Utf8(c.path);
+        EXPECT_EQ(Utf8(guard.systemFolder), Utf8(c.systemFolder)) << Utf8(c.path);
+        EXPECT_EQ(GuardText(guard).empty(), c.kind == TGuard::None) << Utf8(c.path);
+    }
+    SetCurrentDirectoryW(L"C:\\");
+}
+
+TEST(Guard, TheSystemsOwnFoldersAreAsked) {
+    // The same folders as the environment names them: each is guarded, and so is the folder of
+    // all profiles above the user's.
+    const mv::TStrArr system = SystemFolders();
+    wchar_t profile[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+    const std::wstring profiles = std::wstring(profile) + L"\\..";
+    for (const wchar_t *variable :
+         {L"%WINDIR%", L"%ProgramFiles%", L"%ProgramFiles(x86)%", L"%ProgramData%",
+          L"%USERPROFILE%", L"%APPDATA%", L"%LOCALAPPDATA%"}) {
+        wchar_t path[MAX_PATH] = {};
+        ASSERT_GT(ExpandEnvironmentStringsW(variable, path, MAX_PATH), 0u);
+        EXPECT_EQ(GuardFor(path, system).kind, TGuard::IsSystemFolder) << Utf8(variable);
+    }
+    EXPECT_EQ(GuardFor(profiles, system).kind, TGuard::IsSystemFolder) << Utf8(profiles);
+}
+
+TEST(Rules, DurationText) {
+    const struct {
+        uint64_t milliseconds;
+        const char *text;
+    } cases[] = {{999, "0:00"}, {61000, "1:01"}, {3599999, "59:59"}, {3725000, "1:02:05"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(DurationText(c.milliseconds), c.text) << c.milliseconds;
+}
