@@ -325,6 +325,9 @@ void CreateSetupWindow() {
 
     // No redraw now: the first paint comes with the message loop.
     if (UIFont) SetUIFont(FALSE);
+    // Wine paints a button the moment it is enabled, in the font it has then (none yet), and
+    // that label stayed on the screen: the whole window is painted anew with the loop.
+    RedrawWindow(MainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     // Typing replaces the name at once.
     SetFocus(MenuNameEdit);
     SendMessageA(MenuNameEdit, EM_SETSEL, 0, -1);

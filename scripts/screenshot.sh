@@ -1,41 +1,58 @@
 #!/usr/bin/env bash
-# Renders the setup window on the virtual display and saves it as docs/setup-window.png.
-# Usage: scripts/screenshot.sh [output.png]
+# Renders the setup window on the virtual display at 100 % and at 200 % display scale and saves
+# docs/setup-window.png and docs/setup-window-200.png.
+# Usage: scripts/screenshot.sh
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
-OUTPUT="${1:-$ROOT/docs/setup-window.png}"
-# A prefix of its own: without a window manager Wine must draw the title bar itself, a setting
-# the test prefix should not get.
+# A prefix of its own: the pictures show a first start, with none of the tool's keys, and the
+# display scales set here never reach the tests' prefix.
 export WINEPREFIX="$BUILD_DIR/shotprefix"
 
 "$ROOT/scripts/install-deps.sh"
 build --target FolderRename
 start_session
-"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-# This Wine does not look in its own font folder, only in the prefix's.
+# This Wine does not look in its own font folder, only in the prefix's; the caption's close box
+# is a Marlett glyph.
 cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 
-# Started without arguments the tool shows its setup window and changes nothing until a button
-# is pressed; the fresh prefix holds none of its keys, so the picture shows a first start.
-"$WINE" "$BIN/FolderRename.exe" >/dev/null 2>&1 &
-TOOL_PID=$!
-stop_all() {
-    kill "$TOOL_PID" 2>/dev/null || true
-    wait "$TOOL_PID" 2>/dev/null || true
-    stop_session
+TOOL_PID=""
+stop_tool() {
+    if [ -n "$TOOL_PID" ]; then
+        kill "$TOOL_PID" 2>/dev/null || true
+        wait "$TOOL_PID" 2>/dev/null || true
+        TOOL_PID=""
+    fi
 }
-trap stop_all EXIT
+trap 'stop_tool; stop_session' EXIT
 
-window=""
-for _ in $(seq 1 150); do
-    window=$(xwininfo -root -tree 2>/dev/null | awk '/"Morvandels Folder Rename"/ {print $1; exit}')
-    [ -n "$window" ] && break
-    sleep 0.2
-done
-[ -n "$window" ] || { echo "The setup window did not appear" >&2; exit 1; }
-# Wine paints the controls after the window is mapped.
-sleep 2
+# shoot TITLE OUTPUT DPI [ARGUMENT...]
+# Starts the tool with the arguments at that DPI, waits for its window whose title begins with
+# TITLE and saves the window, caption and frame included, as OUTPUT; then ends the tool. The
+# virtual display knows a window by its title only, not by its Win32 class.
+shoot() {
+    local title=$1 output=$2 dpi=$3 window=""
+    shift 3
+    # Wine gives a process the DPI stored here when it starts (96 when there is none).
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+        >/dev/null 2>&1 </dev/null
+    "$WINE" "$BIN/FolderRename.exe" "$@" >/dev/null 2>&1 </dev/null &
+    TOOL_PID=$!
+    for _ in $(seq 1 150); do
+        window=$(xwininfo -root -tree 2>/dev/null |
+            awk -v t="\"$title" 'index($0, t) {print $1; exit}')
+        [ -n "$window" ] && break
+        sleep 0.2
+    done
+    [ -n "$window" ] || { echo "No window \"$title\" appeared at $dpi DPI" >&2; exit 1; }
+    # Wine paints the controls after the window is mapped.
+    sleep 2
+    mkdir -p "$(dirname "$output")"
+    import -window "$window" "$output"
+    stop_tool
+    echo "Saved $output ($dpi DPI)"
+}
 
-mkdir -p "$(dirname "$OUTPUT")"
-import -window "$window" "$OUTPUT"
-echo "Saved $OUTPUT"
+# Started without arguments the tool shows its setup window and changes nothing until a button
+# is pressed.
+shoot "Morvandels Folder Rename" "$ROOT/docs/setup-window.png" 96
+shoot "Morvandels Folder Rename" "$ROOT/docs/setup-window-200.png" 192

@@ -54,21 +54,24 @@ std::wstring Value(const std::wstring &key, const std::wstring &name, const std:
     return key + L"|" + name + L"=1:" + text + L'\0';
 }
 
-// The target, arguments, description and working folder of a shell link, joined by "|".
-std::wstring ReadLink(const std::wstring &file) {
+// The target, arguments, description and working folder of a shell link.
+struct TLink {
+    std::wstring target, arguments, description, workDir;
+};
+TLink ReadLink(const std::wstring &file) {
     mv::TComPtr<IShellLinkW> link;
     mv::TComPtr<IPersistFile> persist;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 link.PutVoid())) ||
         FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
         FAILED(persist->Load(file.c_str(), STGM_READ)))
-        return L"(no link)";
+        return {L"(no link)"};
     wchar_t text[4][MAX_PATH] = {};
     link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH);
     link->GetArguments(text[1], MAX_PATH);
     link->GetDescription(text[2], MAX_PATH);
     link->GetWorkingDirectory(text[3], MAX_PATH);
-    return std::wstring(text[0]) + L"|" + text[1] + L"|" + text[2] + L"|" + text[3];
+    return {text[0], text[1], text[2], text[3]};
 }
 
 // Sends real key presses to the window in front, each once the last has shown its effect (the
@@ -117,7 +120,161 @@ struct TSetupRow {
     const wchar_t *click; // then a mouse press on this button, if any
     TLines after;
     std::set<std::wstring> sendTo; // what SendTo holds beyond what it held
+    int dpi = 96;                  // the display scale the tool starts at
 };
+
+// Wine gives each process it starts the DPI stored as LogPixels under HKCU\Control Panel\Desktop
+// (GetDpiForWindow then reports it); the other tests share this prefix, so the value goes again.
+struct TLogPixels {
+    ~TLogPixels() {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+    }
+    void Set(DWORD dpi) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
+                        sizeof dpi);
+    }
+};
+
+// A white 32-bit picture with a memory DC of its own.
+struct TPicture {
+    TPicture(int width, int height) : width(width), height(height) {
+        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32}};
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits),
+                                  nullptr, 0);
+        SelectObject(dc, bitmap), PatBlt(dc, 0, 0, width, height, WHITENESS);
+    }
+    ~TPicture() { DeleteDC(dc), DeleteObject(bitmap), DeleteObject(font); }
+    std::vector<DWORD> Pixels() const {
+        return GdiFlush(), std::vector<DWORD>(bits, bits + width * height);
+    }
+    void Select(const LOGFONTW &logFont) { SelectObject(dc, font = CreateFontIndirectW(&logFont)); }
+    int width, height;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = nullptr;
+    HFONT font = nullptr;
+    DWORD *bits = nullptr;
+};
+
+// The size of the box around every pixel whose colour differs between two pictures that wide.
+SIZE Ink(const std::vector<DWORD> &a, const std::vector<DWORD> &b, int width) {
+    int left = width, right = -1, top = -1, bottom = -1;
+    for (int i = 0; i < static_cast<int>(a.size()); ++i)
+        if ((a[i] ^ b[i]) & 0xFFFFFF)
+            left = std::min(left, i % width), right = std::max(right, i % width),
+            top = top < 0 ? i / width : top, bottom = i / width;
+    return right < 0 ? SIZE{} : SIZE{right - left + 1, bottom - top + 1};
+}
+
+// The ink that the whole text leaves in that font.
+SIZE TextInk(const LOGFONTW &font, const std::wstring &text) {
+    TPicture picture(1000, 200);
+    picture.Select(font);
+    const std::vector<DWORD> blank = picture.Pixels();
+    TextOutW(picture.dc, 10, 10, text.c_str(), static_cast<int>(text.size()));
+    return Ink(blank, picture.Pixels(), picture.width);
+}
+
+// The ink that a window's text leaves on the screen: what goes when the text goes. Wine copies
+// a window's drawing to the screen a moment after it is made, so each look waits for the screen.
+SIZE ScreenInk(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    TPicture shot(r.right - r.left, r.bottom - r.top);
+    HDC screen = GetDC(nullptr);
+    auto look = [&] {
+        BitBlt(shot.dc, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+        return shot.Pixels();
+    };
+    std::vector<DWORD> before = look(), seen;
+    for (int waited = 0; waited < 5000 && (Sleep(50), seen = look()) != before; waited += 50)
+        before = seen;
+    const std::wstring text = driver::WindowText(window);
+    SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    for (int waited = 0; waited < 5000 && (seen = look()) == before; waited += 10)
+        Sleep(10);
+    SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    ReleaseDC(nullptr, screen);
+    return Ink(before, seen, shot.width);
+}
+
+// Declared for Windows 10 builds only; this one is for Vista, and Wine has it.
+extern "C" __declspec(dllimport) BOOL WINAPI
+    SystemParametersInfoForDpi(UINT, UINT, void *, UINT, UINT);
+
+// The controls as the design places them at 96 DPI, in client coordinates.
+const struct {
+    const wchar_t *className, *text; // an empty text: the edit box, whose text is the user's
+    int x, y, width, height;
+} Design[] = {
+    {L"Button", L"Install", 6, 5, 100, 25},          {L"Button", L"Uninstall", 110, 5, 100, 25},
+    {L"Static", L"Menu Name:", 6, 35, 202, 21},      {L"Edit", L"", 6, 55, 202, 21},
+    {L"Button", L"[Menu Location]", 6, 85, 202, 51}, {L"Button", L"Context", 20, 105, 75, 21},
+    {L"Button", L"SendTo", 120, 105, 75, 21}};
+
+// The window as a person sees it at that DPI: at 96 where the design puts it; at any DPI the
+// client area of 96 DPI and every control scaled, the font of the scaled height, the whole title
+// in the caption, and every text inside its control.
+void ExpectLayout(HWND window, int dpi, SIZE &client96) {
+    auto scaled = [dpi](int value) { return MulDiv(value, dpi, 96); };
+    RECT frame, client;
+    GetWindowRect(window, &frame), GetClientRect(window, &client);
+    if (dpi == 96) { // this process runs at 96 DPI: its metrics are the design's
+        const int caption = GetSystemMetrics(SM_CYSIZE);
+        EXPECT_EQ(frame.left, GetSystemMetrics(SM_CXFULLSCREEN) / 2 - 222 / 2);
+        EXPECT_EQ(frame.top, GetSystemMetrics(SM_CYFULLSCREEN) / 2 -
+                                 (150 - (caption + GetSystemMetrics(SM_CYMIN))) / 2);
+        EXPECT_EQ(frame.right - frame.left, 222);
+        EXPECT_EQ(frame.bottom - frame.top, 150 + caption);
+        client96 = {client.right, client.bottom};
+    }
+    EXPECT_EQ(client.right, scaled(client96.cx)) << "client width";
+    EXPECT_EQ(client.bottom, scaled(client96.cy)) << "client height";
+
+    NONCLIENTMETRICSW metrics = {sizeof metrics};
+    ASSERT_TRUE(
+        SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi));
+    const SIZE title = ScreenInk(window),
+               wholeTitle = TextInk(metrics.lfCaptionFont, driver::WindowText(window));
+    EXPECT_EQ(title.cx, wholeTitle.cx) << "the title's width in the caption";
+    EXPECT_EQ(title.cy, wholeTitle.cy) << "the title's height in the caption";
+
+    // Another process's font cannot be read: a one-line edit box makes its line as high as its
+    // font, and the button that can be pressed shows its label in its font (a disabled one
+    // draws it embossed).
+    const LOGFONTW font = {
+        -scaled(13),     0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0,
+        L"MS Sans Serif"};
+    TPicture measure(1, 1);
+    measure.Select(font);
+    TEXTMETRICW fontMetrics;
+    GetTextMetricsW(measure.dc, &fontMetrics);
+    RECT line = {};
+    SendMessageW(driver::FindChild(window, L"Edit"), EM_GETRECT, 0,
+                 reinterpret_cast<LPARAM>(&line));
+    EXPECT_EQ(line.bottom - line.top, fontMetrics.tmHeight) << "the font's height";
+    HWND button = driver::FindChild(window, L"Button", L"Install");
+    if (!IsWindowEnabled(button)) button = driver::FindChild(window, L"Button", L"Uninstall");
+    const SIZE label = ScreenInk(button), wholeLabel = TextInk(font, driver::WindowText(button));
+    EXPECT_EQ(label.cx, wholeLabel.cx) << "the width of the enabled button's label";
+    EXPECT_EQ(label.cy, wholeLabel.cy) << "the height of the enabled button's label";
+
+    for (const auto &design : Design) {
+        HWND control = driver::FindChild(window, design.className, design.text);
+        RECT r = {};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&r), 2);
+        EXPECT_EQ(r.left, scaled(design.x)) << design.text;
+        EXPECT_EQ(r.top, scaled(design.y)) << design.text;
+        EXPECT_EQ(r.right - r.left, scaled(design.width)) << design.text;
+        EXPECT_EQ(r.bottom - r.top, scaled(design.height)) << design.text;
+        if (!*design.text) continue;
+        SIZE extent = {};
+        GetTextExtentPoint32W(measure.dc, design.text, static_cast<int>(wcslen(design.text)),
+                              &extent);
+        EXPECT_LE(extent.cx, r.right - r.left) << design.text << ": the text's width";
+        EXPECT_LE(extent.cy, r.bottom - r.top) << design.text << ": the text's height";
+    }
+}
 
 } // namespace
 
@@ -196,26 +353,34 @@ TEST(Setup, Rows) {
                              command.size() + 1);
              RegSetKeyValueA(HKEY_CURRENT_USER, mv::WideToAnsi(ShellKey).c_str(), nullptr, REG_SZ, "Caf\xE9", 5);
          }, 1, L"Caf\u00e9", "CU", nullptr, L"", L"Uninstall", {}, {}},
+        {"at 150%: Escape closes", [] {}, 0, DefaultName, "CI", nullptr, ESC, nullptr, {}, {}, 144},
+        {"at 200%: Uninstall removes the verb", [&] { putVerb(L"Big", ours); }, 0, L"Big", "CU", nullptr, L"",
+         L"Uninstall", {}, {}, 192},
     };
+    TLogPixels logPixels;
+    SIZE client96 = {}; // set by the first row, at 96 DPI
     // clang-format on
     for (const TSetupRow &row : rows) {
         SCOPED_TRACE(row.what);
         if (row.arrange) clear(), DeleteFileW(notes.c_str()), row.arrange();
+        logPixels.Set(row.dpi);
         driver::TProcess tool;
         ASSERT_TRUE(tool.StartTool(L"", tools[row.tool] + L"\\FolderRename.exe"));
         HWND window = tool.WaitForWindow(L"Morvandels_UI_CLASS", 20000);
-        ASSERT_TRUE(window && WaitForInputIdle(tool.Handle(), 20000) == 0) << "no window in 20 s";
+        ASSERT_TRUE(window) << "no window in 20 s";
+        ASSERT_EQ(WaitForInputIdle(tool.Handle(), 20000), 0u) << "not waiting for input in 20 s";
         HWND edit = driver::FindChild(window, L"Edit");
         HWND context = driver::FindChild(window, L"Button", L"Context");
         EXPECT_EQ(driver::WindowText(window), L"Morvandels Folder Rename");
         EXPECT_EQ(Utf8(driver::WindowText(edit)), Utf8(row.shows));
-        std::string state; // a radio button counts when checked, a push button when enabled
+        // A radio button is on when checked, a push button when enabled.
         for (const char *name : {"Context", "SendTo", "Install", "Uninstall"}) {
             HWND button = FindWindowExA(window, nullptr, "Button", name);
-            if (name[1] == 'n' ? IsWindowEnabled(button) : SendMessageW(button, BM_GETCHECK, 0, 0))
-                state += name[0];
+            const bool on = name[1] == 'n' ? IsWindowEnabled(button)
+                                           : SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            EXPECT_EQ(on, strchr(row.state, name[0]) != nullptr) << name;
         }
-        EXPECT_EQ(state, row.state);
+        ExpectLayout(window, row.dpi, client96);
         if (row.whileOpen) row.whileOpen(edit, context);
         PressKeys(tool, window, edit, context, row.keys);
         if (row.click)
@@ -233,8 +398,11 @@ TEST(Setup, Rows) {
         // or the link's target in its working folder with the folder as its argument.
         std::wstring command = ours, workDir;
         if (!row.sendTo.empty()) {
-            EXPECT_EQ(ReadLink(sendTo + L"\\" + cyrillic + L".lnk"),
-                      driver::ToolPath() + L"||Folder Rename by Morvandel|" + driver::OwnFolder());
+            const TLink link = ReadLink(sendTo + L"\\" + cyrillic + L".lnk");
+            EXPECT_EQ(link.target, driver::ToolPath());
+            EXPECT_EQ(link.arguments, L"");
+            EXPECT_EQ(link.description, L"Folder Rename by Morvandel");
+            EXPECT_EQ(link.workDir, driver::OwnFolder());
             command = L"\"" + driver::ToolPath() + L"\" \"%1\"", workDir = driver::OwnFolder();
         }
         if (&row != rows && &row != rows + 2) continue;
