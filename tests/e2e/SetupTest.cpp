@@ -238,25 +238,16 @@ void ExpectLayout(HWND window, int dpi, SIZE &client96) {
     EXPECT_EQ(title.cx, wholeTitle.cx) << "the title's width in the caption";
     EXPECT_EQ(title.cy, wholeTitle.cy) << "the title's height in the caption";
 
-    // Another process's font cannot be read: a one-line edit box makes its line as high as its
-    // font, and the button that can be pressed shows its label in its font (a disabled one
-    // draws it embossed).
-    const LOGFONTW font = {
-        -scaled(13),     0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0,
-        L"MS Sans Serif"};
-    TPicture measure(1, 1);
-    measure.Select(font);
-    TEXTMETRICW fontMetrics;
-    GetTextMetricsW(measure.dc, &fontMetrics);
-    RECT line = {};
-    SendMessageW(driver::FindChild(window, L"Edit"), EM_GETRECT, 0,
-                 reinterpret_cast<LPARAM>(&line));
-    EXPECT_EQ(line.bottom - line.top, fontMetrics.tmHeight) << "the font's height";
+    // Another process's font cannot be read, so the screen shows it: the button that can be
+    // pressed draws its label whole, in the font of the scaled height (a disabled one embosses).
+    LOGFONTW font = {-scaled(13), 0, 0, 0, FW_NORMAL};
+    font.lfCharSet = DEFAULT_CHARSET, font.lfQuality = ANTIALIASED_QUALITY;
+    wcscpy(font.lfFaceName, L"MS Sans Serif");
     HWND button = driver::FindChild(window, L"Button", L"Install");
     if (!IsWindowEnabled(button)) button = driver::FindChild(window, L"Button", L"Uninstall");
     const SIZE label = ScreenInk(button), wholeLabel = TextInk(font, driver::WindowText(button));
     EXPECT_EQ(label.cx, wholeLabel.cx) << "the width of the enabled button's label";
-    EXPECT_EQ(label.cy, wholeLabel.cy) << "the height of the enabled button's label";
+    EXPECT_EQ(label.cy, wholeLabel.cy) << "the font's height: the enabled button's label";
 
     for (const auto &design : Design) {
         HWND control = driver::FindChild(window, design.className, design.text);
@@ -268,11 +259,9 @@ void ExpectLayout(HWND window, int dpi, SIZE &client96) {
         EXPECT_EQ(r.right - r.left, scaled(design.width)) << design.text;
         EXPECT_EQ(r.bottom - r.top, scaled(design.height)) << design.text;
         if (!*design.text) continue;
-        SIZE extent = {};
-        GetTextExtentPoint32W(measure.dc, design.text, static_cast<int>(wcslen(design.text)),
-                              &extent);
-        EXPECT_LE(extent.cx, r.right - r.left) << design.text << ": the text's width";
-        EXPECT_LE(extent.cy, r.bottom - r.top) << design.text << ": the text's height";
+        const SIZE ink = TextInk(font, design.text);
+        EXPECT_LE(ink.cx, r.right - r.left) << design.text << ": the text's width";
+        EXPECT_LE(ink.cy, r.bottom - r.top) << design.text << ": the text's height";
     }
 }
 
