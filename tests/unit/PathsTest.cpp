@@ -37,14 +37,11 @@ TEST(PathSplitting, SingleByte) {
         EXPECT_EQ(ExtractFileExt(c[0]), c[3]) << c[0];
         EXPECT_EQ(ExtractFileNameWithoutExt(c[0]), c[4]) << c[0];
     }
-    EXPECT_EQ(IncludeTrailingBackslash("C:") + IncludeTrailingBackslash("\\") +
-                  IncludeTrailingBackslash(""),
-              "C:\\\\\\");
-    EXPECT_EQ(IncludeTrailingBackslashW(L"C:\\a") + IncludeTrailingBackslashW(L"C:\\"),
-              L"C:\\a\\C:\\");
+    for (const auto &c : {std::make_pair("C:", "C:\\"), {"\\", "\\"}, {"", "\\"}})
+        EXPECT_EQ(IncludeTrailingBackslash(c.first), c.second) << "'" << c.first << "'";
     const char *text = "a\\b:c\\d";
-    EXPECT_EQ((FindLastChar(text, '\\') - text) * 10 + (FindLastChar(text, '\0') - text), 57);
-    EXPECT_EQ((FindLastOfChars(text, ":x") - text) * 10 + (FindLastOfChars(text, "xy") - text), 37);
+    EXPECT_EQ(FindLastChar(text, '\\') - text, 5);
+    EXPECT_EQ(FindLastChar(text, '\0') - text, 7) << "the terminator";
 }
 
 TEST(PathSplitting, DoubleByteTrailBackslashIsNoSeparatorForThePath) {
@@ -58,9 +55,10 @@ TEST(PathSplitting, DoubleByteTrailBackslashIsNoSeparatorForThePath) {
         {"\x41\x81\x81\x5C", 3, SingleByte}, {"\x81\x81\x81\x5C", 3, TrailByte}, {"\x81\x5C", 0, LeadByte},
         {"\x9F\xE0\xFC\xE0", 3, TrailByte}, {"\x80\xA0\xFD", 0, SingleByte}, {"\x81", 1, SingleByte}};
     // clang-format on
-    for (const auto &c : cases)
-        EXPECT_EQ(ExtractFilePath(c[0]) + "|" + ExtractFileName(c[0]),
-                  std::string(c[1]) + "|" + c[2]);
+    for (const auto &c : cases) {
+        EXPECT_EQ(ExtractFilePath(c[0]), c[1]) << c[0];
+        EXPECT_EQ(ExtractFileName(c[0]), c[2]) << c[0];
+    }
     for (const auto &k : kinds)
         EXPECT_EQ(TextByteKind(k.text, k.index), k.kind) << k.text << " at " << k.index;
     EXPECT_EQ(TextByteKind(nullptr, 0), SingleByte);
@@ -68,8 +66,9 @@ TEST(PathSplitting, DoubleByteTrailBackslashIsNoSeparatorForThePath) {
     EXPECT_EQ(LastDelimiter("\x95\\", "\x95\x5C"), 0) << "a trail byte takes its lead byte along";
     const BYTE odd[12] = {0x90, 0x80, 0xA1, 0xA2, 0, 0, 0xB0, 0xB1};
     TTestCodePage oddPage(true, odd);
-    EXPECT_TRUE(IsLeadByte(0xA1) && IsLeadByte(0xA2));
-    EXPECT_FALSE(IsLeadByte(0x85) || IsLeadByte(0xB0)) << "reversed pair, after the end";
+    // The pair's ends count; a reversed pair and the pairs after the end mark add nothing.
+    for (const auto &b : {std::make_pair(0xA1, true), {0xA2, true}, {0x85, false}, {0xB0, false}})
+        EXPECT_EQ(IsLeadByte(b.first), b.second) << std::hex << b.first;
 }
 
 TEST(DoubleByte, TheModuleReadsTheSystemsLeadBytes) {
