@@ -77,7 +77,7 @@ HWND CreateChild(const char *className, const std::string &text, DWORD style, co
 
 // The window at dpi: the client area it has at 96 DPI, scaled, inside the caption and frame of
 // that DPI, and placed by the 96-DPI formula with the metrics of that DPI. At 96 DPI this is
-// exactly the design's rectangle.
+// exactly the rectangle the window always had.
 RECT SetupWindowRect(uint32_t dpi) {
     const int32_t captionHeight96 = mv::SystemMetricForDpi(SM_CYSIZE, 96);
     RECT frame96 = {}, frame = {};

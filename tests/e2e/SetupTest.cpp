@@ -201,24 +201,24 @@ SIZE ScreenInk(HWND window) {
 extern "C" __declspec(dllimport) BOOL WINAPI
     SystemParametersInfoForDpi(UINT, UINT, void *, UINT, UINT);
 
-// The controls as the design places them at 96 DPI, in client coordinates.
+// Where the controls sit at 96 DPI, in client coordinates.
 const struct {
     const wchar_t *className, *text; // an empty text: the edit box, whose text is the user's
     int x, y, width, height;
-} Design[] = {
+} Layout96[] = {
     {L"Button", L"Install", 6, 5, 100, 25},          {L"Button", L"Uninstall", 110, 5, 100, 25},
     {L"Static", L"Menu Name:", 6, 35, 202, 21},      {L"Edit", L"", 6, 55, 202, 21},
     {L"Button", L"[Menu Location]", 6, 85, 202, 51}, {L"Button", L"Context", 20, 105, 75, 21},
     {L"Button", L"SendTo", 120, 105, 75, 21}};
 
-// The window as a person sees it at that DPI: at 96 where the design puts it; at any DPI the
+// The window as a person sees it at that DPI: at 96 where it always was; at any DPI the
 // client area of 96 DPI and every control scaled, the font of the scaled height, the whole title
 // in the caption, and every text inside its control.
 void ExpectLayout(HWND window, int dpi, SIZE &client96) {
     auto scaled = [dpi](int value) { return MulDiv(value, dpi, 96); };
     RECT frame, client;
     GetWindowRect(window, &frame), GetClientRect(window, &client);
-    if (dpi == 96) { // this process runs at 96 DPI: its metrics are the design's
+    if (dpi == 96) { // this process runs at 96 DPI: its metrics are the tool's at 96
         const int caption = GetSystemMetrics(SM_CYSIZE);
         EXPECT_EQ(frame.left, GetSystemMetrics(SM_CXFULLSCREEN) / 2 - 222 / 2);
         EXPECT_EQ(frame.top, GetSystemMetrics(SM_CYFULLSCREEN) / 2 -
@@ -249,19 +249,19 @@ void ExpectLayout(HWND window, int dpi, SIZE &client96) {
     EXPECT_EQ(label.cx, wholeLabel.cx) << "the width of the enabled button's label";
     EXPECT_EQ(label.cy, wholeLabel.cy) << "the font's height: the enabled button's label";
 
-    for (const auto &design : Design) {
-        HWND control = driver::FindChild(window, design.className, design.text);
+    for (const auto &control96 : Layout96) {
+        HWND control = driver::FindChild(window, control96.className, control96.text);
         RECT r = {};
         GetWindowRect(control, &r);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&r), 2);
-        EXPECT_EQ(r.left, scaled(design.x)) << design.text;
-        EXPECT_EQ(r.top, scaled(design.y)) << design.text;
-        EXPECT_EQ(r.right - r.left, scaled(design.width)) << design.text;
-        EXPECT_EQ(r.bottom - r.top, scaled(design.height)) << design.text;
-        if (!*design.text) continue;
-        const SIZE ink = TextInk(font, design.text);
-        EXPECT_LE(ink.cx, r.right - r.left) << design.text << ": the text's width";
-        EXPECT_LE(ink.cy, r.bottom - r.top) << design.text << ": the text's height";
+        EXPECT_EQ(r.left, scaled(control96.x)) << control96.text;
+        EXPECT_EQ(r.top, scaled(control96.y)) << control96.text;
+        EXPECT_EQ(r.right - r.left, scaled(control96.width)) << control96.text;
+        EXPECT_EQ(r.bottom - r.top, scaled(control96.height)) << control96.text;
+        if (!*control96.text) continue;
+        const SIZE ink = TextInk(font, control96.text);
+        EXPECT_LE(ink.cx, r.right - r.left) << control96.text << ": the text's width";
+        EXPECT_LE(ink.cy, r.bottom - r.top) << control96.text << ": the text's height";
     }
 }
 
