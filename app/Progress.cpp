@@ -1,13 +1,12 @@
-// The progress window of a long renaming run. It lives on a thread of its own, so that it
-// repaints, moves and takes Stop at every moment, whatever the run is doing (a search of a
-// large folder, a move on a slow disk, an error box waiting for an answer). The run itself stays
-// on the main thread; the two share only the atomic counts and the stop request below.
+// The progress window of a long renaming run. It lives on the run's own thread: the run hands
+// it its messages between two steps, a few dozen times a second, and an error box's own message
+// loop does the same while the box waits, so the window answers at every moment.
 #include "App.h"
 
 #include <commctrl.h>
 #include <shobjidl.h>
 
-#include <atomic>
+#include <memory>
 
 namespace {
 
@@ -22,17 +21,20 @@ const UINT_PTR RefreshTimer = 1;
 const ULONGLONG EstimateAfterMs = 2000;
 const int32_t EstimateAfterFolders = 20;
 
-// Written by the run, read by the window.
-std::atomic<int32_t> FoundCount{0};
-std::atomic<int32_t> DoneCount{0};
-std::atomic<int32_t> TotalCount{-1}; // -1 while the search goes on
-std::atomic<bool> StopFlag{false};
+// How often the run looks at the window: often enough to answer at once, rarely enough to
+// cost nothing.
+const ULONGLONG PumpMs = 40;
 
-ULONGLONG StartTick = 0; // set before the thread starts
-mv::TKernelHandle RunEnded;
-mv::TKernelHandle ProgressThread;
+int32_t FoundCount = 0;
+int32_t DoneCount = 0;
+int32_t TotalCount = -1; // while the search goes on
+bool StopFlag = false;
+ULONGLONG StartTick = 0;
+ULONGLONG NextPumpTick = 0;
+bool WindowTried = false;
+HHOOK DialogKeysHook = nullptr;
+UINT_PTR ShowTimer = 0;
 
-// The window thread's own state.
 HWND ProgressWindow = nullptr;
 HWND StatusText = nullptr;
 HWND ProgressBar = nullptr;
@@ -40,6 +42,7 @@ HWND TimeText = nullptr;
 HWND StopButton = nullptr;
 HFONT ProgressFont = nullptr;
 UINT TaskbarButtonCreated = 0;
+std::unique_ptr<mv::TComInit> Com;
 mv::TComPtr<ITaskbarList3> Taskbar;
 bool Renaming = false;
 ULONGLONG RenameStartTick = 0;
@@ -96,7 +99,8 @@ void ShowText(HWND control, const std::string &text) {
 }
 
 void RequestStop() {
-    if (StopFlag.exchange(true)) return;
+    if (StopFlag) return;
+    StopFlag = true;
     mv::SetControlText(StopButton, "Stopping");
     EnableWindow(StopButton, FALSE);
     if (Taskbar) Taskbar->SetProgressState(ProgressWindow, TBPF_PAUSED);
@@ -104,13 +108,11 @@ void RequestStop() {
 
 void Refresh() {
     const ULONGLONG now = GetTickCount64();
-    const int32_t total = TotalCount.load(std::memory_order_relaxed);
-    const int32_t done = DoneCount.load(std::memory_order_relaxed);
+    const int32_t total = TotalCount, done = DoneCount;
     std::string status;
     std::string time = "Time: " + DurationText(now - StartTick);
     if (total < 0) {
-        status = "Searching: " + mv::IntToStr(FoundCount.load(std::memory_order_relaxed)) +
-                 " folders found";
+        status = "Searching: " + mv::IntToStr(FoundCount) + " folders found";
     } else {
         if (!Renaming) {
             // From a bar that only moves to one that fills.
@@ -124,7 +126,7 @@ void Refresh() {
         }
         status = "Renaming: " + mv::IntToStr(done) + " of " + mv::IntToStr(total) + " folders";
         SendMessageW(ProgressBar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
-        if (Taskbar && !StopFlag.load())
+        if (Taskbar && !StopFlag)
             Taskbar->SetProgressValue(ProgressWindow, static_cast<ULONGLONG>(done),
                                       static_cast<ULONGLONG>(total));
         const ULONGLONG renamingMs = now - RenameStartTick;
@@ -135,7 +137,7 @@ void Refresh() {
                                  static_cast<uint64_t>(renamedNow)) +
                     " left";
     }
-    if (StopFlag.load()) status = "Stopping after the folder at hand";
+    if (StopFlag) status = "Stopping after the folder at hand";
     ShowText(StatusText, status);
     ShowText(TimeText, time);
 }
@@ -166,7 +168,9 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
     }
     }
     if (message == TaskbarButtonCreated && TaskbarButtonCreated != 0) {
-        // Windows 7 and later draw the progress on the taskbar button as well.
+        // Windows 7 and later draw the progress on the taskbar button as well. COM comes only
+        // with the button: a system without one spares its memory.
+        if (!Com) Com.reset(new mv::TComInit);
         Taskbar.Reset();
         if (mv::HrSucceeded(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
                                              IID_ITaskbarList3, Taskbar.PutVoid())) &&
@@ -233,61 +237,82 @@ bool CreateProgressWindow() {
     return true;
 }
 
-DWORD WINAPI ProgressThreadMain(void *) {
-    if (WaitForSingleObject(RunEnded.Get(), ShowDelayMs) != WAIT_TIMEOUT) return 0;
-    mv::TComInit com; // for the taskbar button
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-    if (CreateProgressWindow()) {
-        for (;;) {
-            const HANDLE ended = RunEnded.Get();
-            if (MsgWaitForMultipleObjects(1, &ended, FALSE, INFINITE, QS_ALLINPUT) !=
-                WAIT_OBJECT_0 + 1)
-                break;
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                // The dialog manager gives the window Tab, Space, Enter and Escape.
-                if (IsDialogMessageW(ProgressWindow, &message)) continue;
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-        }
-        DestroyWindow(ProgressWindow);
+// The keys of the window while an error box's own loop runs: that loop offers every message
+// here first, as all dialog loops do.
+LRESULT CALLBACK DialogKeysProc(int code, WPARAM wParam, LPARAM lParam) {
+    MSG *message = reinterpret_cast<MSG *>(lParam);
+    if (code == MSGF_DIALOGBOX && ProgressWindow &&
+        (message->hwnd == ProgressWindow || IsChild(ProgressWindow, message->hwnd)) &&
+        IsDialogMessageW(ProgressWindow, message))
+        return TRUE;
+    return CallNextHookEx(DialogKeysHook, code, wParam, lParam);
+}
+
+// Shows the window once the run has taken a second, then hands it what it has to do.
+void Pump() {
+    const ULONGLONG now = GetTickCount64();
+    if (now < NextPumpTick) return;
+    NextPumpTick = now + PumpMs;
+    if (!ProgressWindow) {
+        if (WindowTried || now - StartTick < ShowDelayMs) return;
+        WindowTried = true;
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&controls);
+        if (!CreateProgressWindow()) return;
+        DialogKeysHook =
+            SetWindowsHookExW(WH_MSGFILTER, DialogKeysProc, nullptr, GetCurrentThreadId());
     }
-    Taskbar.Reset();
-    if (ProgressFont) DeleteObject(ProgressFont);
-    return 0;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        // The dialog manager gives the window Tab, Space, Enter and Escape.
+        if (IsDialogMessageW(ProgressWindow, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// A run that waits in an error box has no steps that would show the window; the box's loop
+// delivers this timer instead.
+void CALLBACK ShowTimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    ShowTimer = 0;
+    NextPumpTick = 0;
+    Pump();
 }
 
 } // namespace
 
 void StartProgress() {
     StartTick = GetTickCount64();
-    RunEnded.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    // Without the event or the thread the run goes on without a window.
-    if (RunEnded.Valid())
-        ProgressThread.Reset(CreateThread(nullptr, 0, ProgressThreadMain, nullptr, 0, nullptr));
+    ShowTimer = SetTimer(nullptr, 0, ShowDelayMs, ShowTimerProc);
 }
 
 void ReportFolderFound() {
-    // Only the run writes: a plain increment of the atomic is enough and costs nothing.
-    FoundCount.store(FoundCount.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    ++FoundCount;
 }
 
 void ReportRenaming(int32_t done, int32_t total) {
-    DoneCount.store(done, std::memory_order_relaxed);
-    TotalCount.store(total, std::memory_order_relaxed);
+    DoneCount = done;
+    TotalCount = total;
 }
 
 bool StopRequested() {
-    return StopFlag.load(std::memory_order_relaxed);
+    // Every step of the run asks this, so it is where the window gets its turn.
+    Pump();
+    return StopFlag;
 }
 
 void EndProgress() {
-    if (RunEnded.Valid()) SetEvent(RunEnded.Get());
-    if (ProgressThread.Valid()) WaitForSingleObject(ProgressThread.Get(), INFINITE);
-    ProgressThread.Reset();
-    RunEnded.Reset();
+    if (ShowTimer) KillTimer(nullptr, ShowTimer);
+    ShowTimer = 0;
+    if (DialogKeysHook) UnhookWindowsHookEx(DialogKeysHook);
+    DialogKeysHook = nullptr;
+    if (ProgressWindow) DestroyWindow(ProgressWindow);
+    ProgressWindow = nullptr;
+    Taskbar.Reset();
+    Com.reset();
+    if (ProgressFont) DeleteObject(ProgressFont);
+    ProgressFont = nullptr;
 }
 
 std::string DurationText(uint64_t milliseconds) {

@@ -38,8 +38,8 @@ struct TRunRow {
     const wchar_t *argument; // "*" stands for the sandbox; null: the root's full path, quoted
     std::set<size_t> lengths;
     int answer = 0; // the button that answers the question before the run; 0: none may come
-    // How the run is stopped once its window shows: Escape, the Stop button, or the Stop button
-    // while an error box is open. 0: it runs to its end and shows nothing but its boxes.
+    // How the run is stopped once its window shows: Escape, the Stop button, or Escape on the
+    // window while an error box is open. 0: it runs to its end and shows nothing but its boxes.
     char stop = 0;
 };
 
@@ -175,8 +175,8 @@ TEST(RenamingRun, EveryCaseInOneTree) {
             EXPECT_EQ(driver::WindowText(progress), L"Morvandels Folder Renamer");
             if (row.stop != 'S') EXPECT_TRUE(SeeRenamingGrow(progress)) << "the count stood";
             HWND stop = driver::FindChild(progress, L"Button", L"Stop");
-            if (row.stop == 'E') PressKey(progress, VK_ESCAPE);
-            if (row.stop != 'E') EXPECT_TRUE(driver::PressButton(stop));
+            if (row.stop != 'B') PressKey(progress, VK_ESCAPE);
+            if (row.stop == 'B') EXPECT_TRUE(driver::PressButton(stop));
             for (int waited = 0; IsWindowEnabled(stop) && waited < 5000; waited += 10)
                 Sleep(10);
             EXPECT_FALSE(IsWindowEnabled(stop)) << "the stop was not taken";

@@ -55,14 +55,16 @@ std::wstring ToolPath() {
 }
 
 std::wstring WindowText(HWND window) {
-    // WM_GETTEXT is carried across processes by the system.
+    // WM_GETTEXT is carried across processes by the system. No SMTO_NORMAL: a thread that
+    // worked for seconds before it showed its box counts as hung until the box's loop runs, and
+    // its text would be lost.
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length))
         return std::wstring();
     std::vector<wchar_t> buffer(length + 1);
     DWORD_PTR copied = 0;
     SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                        SMTO_ABORTIFHUNG, 5000, &copied);
+                        SMTO_NORMAL, 5000, &copied);
     return std::wstring(buffer.data(), std::min<size_t>(copied, length));
 }
 

@@ -23,7 +23,7 @@ std::wstring OwnFolder();
 // FolderRename.exe beside the running program.
 std::wstring ToolPath();
 
-// Text and class of any window, also one of another process; a hung window gives up after 5 s.
+// Text and class of any window, also one of another process; gives up after 5 s without answer.
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 // The text of a message box (its static control).
