@@ -72,14 +72,14 @@ std::wstring GuardText(const TGuard &guard);
 // True when the run may go on: nothing to ask, or the user answered Yes.
 bool ConfirmRun(const std::wstring &folder);
 
-// Progress of a long run: a window on a thread of its own, shown once the run has taken about a
-// second. The run publishes its counts and reads the stop request; nothing else is shared.
+// Progress of a long run: a window shown once the run has taken about a second. The run reports
+// its counts, and each time it asks whether to stop the window gets its messages.
 
 void StartProgress();
 void ReportFolderFound();
 void ReportRenaming(int32_t done, int32_t total);
 bool StopRequested();
-// Closes the window, if it was shown, and waits for its thread.
+// Closes the window, if it was shown.
 void EndProgress();
 // "m:ss", or "h:mm:ss" from an hour on.
 std::string DurationText(uint64_t milliseconds);

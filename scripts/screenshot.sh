@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the setup window on the virtual display at 100 % and at 200 % display scale and saves
-# docs/setup-window.png and docs/setup-window-200.png.
+# docs/setup-window.png and docs/setup-window-200.png; then the progress window in the middle of
+# a run on a generated tree, docs/progress-window.png.
 # Usage: scripts/screenshot.sh
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
@@ -27,8 +28,9 @@ trap 'stop_tool; stop_session' EXIT
 
 # shoot TITLE OUTPUT DPI [ARGUMENT...]
 # Starts the tool with the arguments at that DPI, waits for its window whose title begins with
-# TITLE and saves the window, caption and frame included, as OUTPUT; then ends the tool. The
-# virtual display knows a window by its title only, not by its Win32 class.
+# TITLE and, SETTLE seconds later (2 by default), saves the window, caption and frame included,
+# as OUTPUT; then ends the tool. The virtual display knows a window by its title only, not by
+# its Win32 class.
 shoot() {
     local title=$1 output=$2 dpi=$3 window=""
     shift 3
@@ -44,10 +46,13 @@ shoot() {
         sleep 0.2
     done
     [ -n "$window" ] || { echo "No window \"$title\" appeared at $dpi DPI" >&2; exit 1; }
-    # Wine paints the controls after the window is mapped.
-    sleep 2
+    # Wine paints the controls after the window is mapped, and may give it another X window
+    # meanwhile: it is looked up again.
+    sleep "${SETTLE:-2}"
+    window=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$title" 'index($0, t) {print $1; exit}')
     mkdir -p "$(dirname "$output")"
-    import -window "$window" "$output"
+    # A window that is gone by now would keep import waiting for ever.
+    timeout 30 import -window "$window" "$output"
     stop_tool
     echo "Saved $output ($dpi DPI)"
 }
@@ -56,3 +61,12 @@ shoot() {
 # is pressed.
 shoot "Morvandels Folder Rename" "$ROOT/docs/setup-window.png" 96
 shoot "Morvandels Folder Rename" "$ROOT/docs/setup-window-200.png" 192
+
+# A run on 40,420 folders: the search is over within a few seconds and the renaming goes on for
+# longer, so that the picture shows the bar, the count and the time left.
+TREE="$BUILD_DIR/shot-tree"
+rm -rf "$TREE"
+mkdir -p "$TREE"
+(cd "$TREE" && mkdir -p d{0..19}/d{0..19}/d{0..99})
+SETTLE=8 shoot "Morvandels Folder Renamer" "$ROOT/docs/progress-window.png" 96 "Z:${TREE//\//\\}"
+rm -rf "$TREE"
