@@ -51,21 +51,12 @@ int32_t RenameStartDone = 0;
 // Client area and control rectangles at 96 DPI: x, y, width, height.
 const int32_t ClientWidth = 360;
 const int32_t ClientHeight = 128;
-struct TControlRect {
-    HWND *control;
-    int32_t x, y, width, height;
+const std::pair<HWND *, mv::TPlace> Layout[] = {
+    {&StatusText, {12, 12, 336, 20}},
+    {&ProgressBar, {12, 38, 336, 18}},
+    {&TimeText, {12, 64, 336, 20}},
+    {&StopButton, {264, 92, 84, 26}},
 };
-const TControlRect Layout[] = {
-    {&StatusText, 12, 12, 336, 20},
-    {&ProgressBar, 12, 38, 336, 18},
-    {&TimeText, 12, 64, 336, 20},
-    {&StopButton, 264, 92, 84, 26},
-};
-
-RECT ScaledRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t dpi) {
-    return {mv::ScaleForDpi(x, dpi), mv::ScaleForDpi(y, dpi), mv::ScaleForDpi(x + width, dpi),
-            mv::ScaleForDpi(y + height, dpi)};
-}
 
 // The system's message font, at the window's DPI.
 HFONT MakeFont(uint32_t dpi) {
@@ -80,15 +71,12 @@ HFONT MakeFont(uint32_t dpi) {
 }
 
 void ApplyDpi(uint32_t dpi) {
-    for (const TControlRect &c : Layout) {
-        const RECT r = ScaledRect(c.x, c.y, c.width, c.height, dpi);
-        SetWindowPos(*c.control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    for (const auto &[control, place] : Layout)
+        mv::MoveToPlace(*control, place, dpi);
     HFONT font = MakeFont(dpi);
     if (!font) return;
-    for (const TControlRect &c : Layout)
-        SendMessageW(*c.control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    for (const auto &entry : Layout)
+        SendMessageW(*entry.first, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (ProgressFont) DeleteObject(ProgressFont);
     ProgressFont = font;
 }
@@ -159,10 +147,7 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
         Refresh();
         return 0;
     case WM_DPICHANGED: {
-        const RECT *suggested = reinterpret_cast<const RECT *>(lParam);
-        SetWindowPos(window, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        mv::MoveToRect(window, *reinterpret_cast<const RECT *>(lParam));
         ApplyDpi(HIWORD(wParam));
         return 0;
     }

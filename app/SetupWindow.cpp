@@ -24,14 +24,11 @@ const int32_t FontHeight = -13;
 const DWORD WindowStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_CENTER;
 const DWORD WindowExStyle = WS_EX_WINDOWEDGE | WS_EX_TOPMOST;
 
-// A control's rectangle in client coordinates at 96 DPI; other DPIs scale all four numbers.
-struct TPlace {
-    int32_t x, y, width, height;
-};
-const TPlace InstallPlace = {6, 5, 100, 25}, UninstallPlace = {110, 5, 100, 25},
-             LabelPlace = {6, 35, 202, 21}, EditPlace = {6, 55, 202, 21},
-             GroupPlace = {6, 85, 202, 51}, ContextPlace = {20, 105, 75, 21},
-             SendToPlace = {120, 105, 75, 21};
+// Client coordinates at 96 DPI; other DPIs scale all four numbers.
+const mv::TPlace InstallPlace = {6, 5, 100, 25}, UninstallPlace = {110, 5, 100, 25},
+                 LabelPlace = {6, 35, 202, 21}, EditPlace = {6, 55, 202, 21},
+                 GroupPlace = {6, 85, 202, 51}, ContextPlace = {20, 105, 75, 21},
+                 SendToPlace = {120, 105, 75, 21};
 
 HINSTANCE AppInstance = nullptr;
 WNDCLASSA SetupWindowClass = {};
@@ -68,7 +65,8 @@ int32_t Scaled(int32_t value) {
     return mv::ScaleForDpi(value, UIDpi);
 }
 
-HWND CreateChild(const char *className, const std::string &text, DWORD style, const TPlace &place) {
+HWND CreateChild(const char *className, const std::string &text, DWORD style,
+                 const mv::TPlace &place) {
     // The controls have no identifiers: the window procedure knows them by their handles.
     return mv::CreateControl(className, text, style, Scaled(place.x), Scaled(place.y),
                              Scaled(place.width), Scaled(place.height), MainWindow, nullptr,
@@ -105,14 +103,13 @@ HFONT CreateUIFont() {
 }
 
 void PlaceControls() {
-    const std::pair<HWND, TPlace> places[] = {
+    const std::pair<HWND, mv::TPlace> places[] = {
         {InstallButton, InstallPlace}, {UninstallButton, UninstallPlace},
         {MenuNameLabel, LabelPlace},   {MenuNameEdit, EditPlace},
         {LocationGroup, GroupPlace},   {ContextRadio, ContextPlace},
         {SendToRadio, SendToPlace}};
     for (const auto &[control, place] : places)
-        SetWindowPos(control, nullptr, Scaled(place.x), Scaled(place.y), Scaled(place.width),
-                     Scaled(place.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        mv::MoveToPlace(control, place, UIDpi);
 }
 
 // The controls in creation order, the order the font is handed out in.
@@ -125,8 +122,7 @@ void SetUIFont(BOOL redraw) {
 // The window moved to a monitor of another scale: the system suggests the rectangle.
 void ChangeDpi(HWND window, uint32_t dpi, const RECT &suggested) {
     UIDpi = dpi;
-    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    mv::MoveToRect(window, suggested);
     PlaceControls();
     // Before creation has made the font there is none to replace: it is made at this DPI then.
     if (!UIFont) return;

@@ -46,4 +46,15 @@ bool AdjustWindowRectForDpi(RECT &rect, DWORD style, DWORD exStyle, uint32_t dpi
                   : AdjustWindowRectEx(&rect, style, FALSE, exStyle) != 0;
 }
 
+void MoveToPlace(HWND window, const TPlace &place, uint32_t dpi) {
+    SetWindowPos(window, nullptr, ScaleForDpi(place.x, dpi), ScaleForDpi(place.y, dpi),
+                 ScaleForDpi(place.width, dpi), ScaleForDpi(place.height, dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MoveToRect(HWND window, const RECT &rect) {
+    SetWindowPos(window, nullptr, rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 } // namespace mv

@@ -264,4 +264,14 @@ int32_t SystemMetricForDpi(int32_t index, uint32_t dpi);
 // that DPI where the system has AdjustWindowRectExForDpi, else of the system DPI.
 bool AdjustWindowRectForDpi(RECT &rect, DWORD style, DWORD exStyle, uint32_t dpi);
 
+// A control's rectangle in its parent's client area at 96 DPI.
+struct TPlace {
+    int32_t x, y, width, height;
+};
+// Moves and sizes the window to place, every number scaled to dpi.
+void MoveToPlace(HWND window, const TPlace &place, uint32_t dpi);
+// Moves and sizes the window to a rectangle in screen coordinates, such as the one that
+// WM_DPICHANGED suggests.
+void MoveToRect(HWND window, const RECT &rect);
+
 } // namespace mv
