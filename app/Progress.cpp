@@ -17,6 +17,7 @@ const DWORD ShowDelayMs = 1000;
 // A few updates a second: enough to see the run move, too few to slow it.
 const UINT RefreshMs = 250;
 const UINT_PTR RefreshTimer = 1;
+const LPARAM MarqueeStepMs = 200;
 // The time left is guessed only from this much renaming.
 const ULONGLONG EstimateAfterMs = 2000;
 const int32_t EstimateAfterFolders = 20;
@@ -208,7 +209,8 @@ bool CreateProgressWindow() {
     TimeText = child("Static", SS_LEFTNOWORDWRAP | SS_NOPREFIX, "", 0);
     // IDCANCEL: Escape from the dialog manager and the button are the same command.
     StopButton = child("Button", WS_TABSTOP | BS_DEFPUSHBUTTON, "Stop", IDCANCEL);
-    SendMessageW(ProgressBar, PBM_SETMARQUEE, TRUE, 30);
+    // A slow step: each one is drawn, and under Wine drawing costs the run's own time.
+    SendMessageW(ProgressBar, PBM_SETMARQUEE, TRUE, MarqueeStepMs);
     ApplyDpi(dpi);
     Refresh();
 
