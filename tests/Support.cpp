@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 
 namespace support {
 
@@ -77,20 +79,37 @@ std::vector<TEntry> Snapshot(const std::wstring &root) {
 }
 
 std::wstring Shape(const std::vector<TEntry> &tree, const std::wstring &folder) {
-    std::vector<std::wstring> parts;
+    // What each folder holds, found in one pass: a tree of thousands of folders is no rarity.
+    std::map<std::wstring, std::vector<const TEntry *>> held;
     for (const TEntry &e : tree) {
         const size_t slash = e.path.find_last_of(L'\\');
-        if ((slash == std::wstring::npos ? L"" : e.path.substr(0, slash)) != folder) continue;
-        if (!e.folder)
-            parts.push_back(e.name + L"=" + std::wstring(e.bytes.begin(), e.bytes.end()) + L";");
-        else
-            parts.push_back(e.name.back() == L'@' ? e.name : L"(" + Shape(tree, e.path) + L")");
+        held[slash == std::wstring::npos ? L"" : e.path.substr(0, slash)].push_back(&e);
     }
-    std::sort(parts.begin(), parts.end());
-    std::wstring shape;
-    for (const std::wstring &part : parts)
-        shape += part;
-    return shape;
+    std::function<std::wstring(const std::wstring &)> shapeOf = [&](const std::wstring &path) {
+        std::vector<std::wstring> parts;
+        for (const TEntry *e : held[path])
+            parts.push_back(!e->folder ? e->name + L"=" +
+                                             std::wstring(e->bytes.begin(), e->bytes.end()) + L";"
+                            : e->name.back() == L'@' ? e->name
+                                                     : L"(" + shapeOf(e->path) + L")");
+        std::sort(parts.begin(), parts.end());
+        std::wstring shape;
+        for (const std::wstring &part : parts)
+            shape += part;
+        return shape;
+    };
+    return shapeOf(folder);
+}
+
+void PressKey(HWND window, WORD key, wchar_t character) {
+    for (int waited = 0; GetForegroundWindow() != window && waited < 5000; waited += 10)
+        SetForegroundWindow(window), Sleep(10);
+    INPUT input[2] = {};
+    for (INPUT &i : input)
+        i.type = INPUT_KEYBOARD, i.ki.wVk = key, i.ki.wScan = character,
+        i.ki.dwFlags = key ? 0 : KEYEVENTF_UNICODE;
+    input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
 }
 
 void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,

@@ -32,6 +32,10 @@ std::wstring Shape(const std::vector<TEntry> &tree, const std::wstring &folder =
 void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
                    const std::set<size_t> &lengths, const std::set<std::wstring> &kept = {});
 
+// A real key press, as a person makes it on the window brought to the front: a virtual key,
+// or with key 0 a character typed as Unicode.
+void PressKey(HWND window, WORD key, wchar_t character = 0);
+
 // Runs a command of the host's shell in workDir (Wine only: a Unix symbolic link, say, which
 // CreateSymbolicLinkW does not make there); true when it exits with 0.
 bool RunHostShell(const std::wstring &command, const std::wstring &workDir);

@@ -70,33 +70,15 @@ const TRunRow Rows[] = {
 };
 // clang-format on
 
-// The first number of the window's status line once it counts renamed folders, else -1.
-int RenamingCount(HWND progress) {
-    int done = -1, total = 0;
-    const std::wstring status = driver::WindowText(driver::FindChild(progress, L"Static"));
-    return swscanf(status.c_str(), L"Renaming: %d of %d", &done, &total) == 2 ? done : -1;
-}
-
 // Waits until the window counts renamed folders and the count has grown; false after 20 s.
 bool SeeRenamingGrow(HWND progress) {
-    int first = -1;
-    for (int waited = 0; waited < 20000; waited += 20, Sleep(20)) {
-        const int now = RenamingCount(progress);
-        if (first < 0) first = now;
-        if (first >= 0 && now > first) return true;
+    for (int waited = 0, first = -1, done = -1, total; waited < 20000; waited += 20, Sleep(20)) {
+        const std::wstring status = driver::WindowText(driver::FindChild(progress, L"Static"));
+        if (swscanf(status.c_str(), L"Renaming: %d of %d", &done, &total) != 2) continue;
+        if (first >= 0 && done > first) return true;
+        if (first < 0) first = done;
     }
     return false;
-}
-
-// A real key press, as a person makes it on the window in front.
-void PressKey(HWND window, WORD key) {
-    for (int waited = 0; GetForegroundWindow() != window && waited < 5000; waited += 10)
-        SetForegroundWindow(window), Sleep(10);
-    INPUT input[2] = {};
-    for (INPUT &i : input)
-        i.type = INPUT_KEYBOARD, i.ki.wVk = key;
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, input, sizeof(INPUT));
 }
 
 } // namespace
@@ -162,7 +144,7 @@ TEST(RenamingRun, EveryCaseInOneTree) {
                       std::wstring::npos)
                 << Utf8(question.text);
             if (row.answer == IDYES) EXPECT_TRUE(process.AnswerBox(question, IDYES));
-            if (row.answer == IDNO) PressKey(question.window, VK_RETURN);
+            if (row.answer == IDNO) support::PressKey(question.window, VK_RETURN);
             for (int waited = 0; IsWindowVisible(question.window) && waited < 5000; waited += 10)
                 Sleep(10);
             EXPECT_FALSE(IsWindowVisible(question.window)) << "the question stayed";
@@ -175,7 +157,7 @@ TEST(RenamingRun, EveryCaseInOneTree) {
             EXPECT_EQ(driver::WindowText(progress), L"Morvandels Folder Renamer");
             if (row.stop != 'S') EXPECT_TRUE(SeeRenamingGrow(progress)) << "the count stood";
             HWND stop = driver::FindChild(progress, L"Button", L"Stop");
-            if (row.stop != 'B') PressKey(progress, VK_ESCAPE);
+            if (row.stop != 'B') support::PressKey(progress, VK_ESCAPE);
             if (row.stop == 'B') EXPECT_TRUE(driver::PressButton(stop));
             for (int waited = 0; IsWindowEnabled(stop) && waited < 5000; waited += 10)
                 Sleep(10);

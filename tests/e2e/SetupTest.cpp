@@ -86,21 +86,13 @@ void PressKeys(const driver::TProcess &tool, HWND window, HWND edit, HWND contex
         return driver::WindowText(edit) + std::to_wstring(reinterpret_cast<UINT_PTR>(focus)) +
                std::to_wstring(SendMessageW(context, BM_GETCHECK, 0, 0) + tool.Running());
     };
-    for (int waited = 0; GetForegroundWindow() != window && waited < 5000; waited += 10)
-        SetForegroundWindow(window), Sleep(10);
     for (wchar_t c : keys) {
         const wchar_t specials[] = L"\t\x1b\b \u2192", *special = wcschr(specials, c);
         const WORD vk[] = {VK_TAB, VK_ESCAPE, VK_BACK, VK_SPACE, VK_RIGHT};
         const WORD key = special ? vk[special - specials] : 0;
-        INPUT input[2] = {};
-        for (INPUT &i : input) {
-            i.type = INPUT_KEYBOARD;
-            i.ki = {key, static_cast<WORD>(key ? 0 : c), DWORD(key ? 0 : KEYEVENTF_UNICODE)};
-        }
-        input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
         HWND focus = nullptr;
         const std::wstring before = seen(focus);
-        ASSERT_EQ(SendInput(2, input, sizeof(INPUT)), 2u);
+        support::PressKey(window, key, key ? 0 : c);
         for (int waited = 0; seen(focus) == before && waited < 5000; waited += 5)
             Sleep(5);
         if (key == VK_TAB) EXPECT_TRUE(IsWindowEnabled(focus)) << "Tab on a disabled control";
