@@ -127,66 +127,14 @@ struct TLogPixels {
     }
 };
 
-// A white 32-bit picture with a memory DC of its own.
-struct TPicture {
-    TPicture(int width, int height) : width(width), height(height) {
-        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32}};
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits),
-                                  nullptr, 0);
-        SelectObject(dc, bitmap), PatBlt(dc, 0, 0, width, height, WHITENESS);
-    }
-    ~TPicture() { DeleteDC(dc), DeleteObject(bitmap), DeleteObject(font); }
-    std::vector<DWORD> Pixels() const {
-        return GdiFlush(), std::vector<DWORD>(bits, bits + width * height);
-    }
-    void Select(const LOGFONTW &logFont) { SelectObject(dc, font = CreateFontIndirectW(&logFont)); }
-    int width, height;
+// The size of the text's box in that font.
+SIZE TextSize(const LOGFONTW &logFont, const std::wstring &text) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = nullptr;
-    HFONT font = nullptr;
-    DWORD *bits = nullptr;
-};
-
-// The size of the box around every pixel whose colour differs between two pictures that wide.
-SIZE Ink(const std::vector<DWORD> &a, const std::vector<DWORD> &b, int width) {
-    int left = width, right = -1, top = -1, bottom = -1;
-    for (int i = 0; i < static_cast<int>(a.size()); ++i)
-        if ((a[i] ^ b[i]) & 0xFFFFFF)
-            left = std::min(left, i % width), right = std::max(right, i % width),
-            top = top < 0 ? i / width : top, bottom = i / width;
-    return right < 0 ? SIZE{} : SIZE{right - left + 1, bottom - top + 1};
-}
-
-// The ink that the whole text leaves in that font.
-SIZE TextInk(const LOGFONTW &font, const std::wstring &text) {
-    TPicture picture(1000, 200);
-    picture.Select(font);
-    const std::vector<DWORD> blank = picture.Pixels();
-    TextOutW(picture.dc, 10, 10, text.c_str(), static_cast<int>(text.size()));
-    return Ink(blank, picture.Pixels(), picture.width);
-}
-
-// The ink that a window's text leaves on the screen: what goes when the text goes. Wine copies
-// a window's drawing to the screen a moment after it is made, so each look waits for the screen.
-SIZE ScreenInk(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    TPicture shot(r.right - r.left, r.bottom - r.top);
-    HDC screen = GetDC(nullptr);
-    auto look = [&] {
-        BitBlt(shot.dc, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
-        return shot.Pixels();
-    };
-    std::vector<DWORD> before = look(), seen;
-    for (int waited = 0; waited < 5000 && (Sleep(50), seen = look()) != before; waited += 50)
-        before = seen;
-    const std::wstring text = driver::WindowText(window);
-    SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-    for (int waited = 0; waited < 5000 && (seen = look()) == before; waited += 10)
-        Sleep(10);
-    SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    ReleaseDC(nullptr, screen);
-    return Ink(before, seen, shot.width);
+    HFONT font = CreateFontIndirectW(&logFont), old = HFONT(SelectObject(dc, font));
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old), DeleteObject(font), DeleteDC(dc);
+    return size;
 }
 
 // Declared for Windows 10 builds only; this one is for Vista, and Wine has it.
@@ -222,24 +170,28 @@ void ExpectLayout(HWND window, int dpi, SIZE &client96) {
     EXPECT_EQ(client.right, scaled(client96.cx)) << "client width";
     EXPECT_EQ(client.bottom, scaled(client96.cy)) << "client height";
 
+    // The whole title fits in the caption beside the icon and the close box.
     NONCLIENTMETRICSW metrics = {sizeof metrics};
     ASSERT_TRUE(
         SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi));
-    const SIZE title = ScreenInk(window),
-               wholeTitle = TextInk(metrics.lfCaptionFont, driver::WindowText(window));
-    EXPECT_EQ(title.cx, wholeTitle.cx) << "the title's width in the caption";
-    EXPECT_EQ(title.cy, wholeTitle.cy) << "the title's height in the caption";
+    EXPECT_LE(TextSize(metrics.lfCaptionFont, driver::WindowText(window)).cx,
+              client.right - mv::SystemMetricForDpi(SM_CXSMICON, dpi) -
+                  mv::SystemMetricForDpi(SM_CXSIZE, dpi))
+        << "the title in the caption";
 
-    // Another process's font cannot be read, so the screen shows it: the button that can be
-    // pressed draws its label whole, in the font of the scaled height (a disabled one embosses).
+    // Another process's font cannot be read, but the edit box tells where its characters stand:
+    // they stand as in the font of the scaled height.
     LOGFONTW font = {-scaled(13), 0, 0, 0, FW_NORMAL};
     font.lfCharSet = DEFAULT_CHARSET, font.lfQuality = ANTIALIASED_QUALITY;
     wcscpy(font.lfFaceName, L"MS Sans Serif");
-    HWND button = driver::FindChild(window, L"Button", L"Install");
-    if (!IsWindowEnabled(button)) button = driver::FindChild(window, L"Button", L"Uninstall");
-    const SIZE label = ScreenInk(button), wholeLabel = TextInk(font, driver::WindowText(button));
-    EXPECT_EQ(label.cx, wholeLabel.cx) << "the width of the enabled button's label";
-    EXPECT_EQ(label.cy, wholeLabel.cy) << "the font's height: the enabled button's label";
+    HWND edit = driver::FindChild(window, L"Edit");
+    const std::wstring text = driver::WindowText(edit);
+    const size_t last = std::min<size_t>(text.size(), 9) - 1; // no emoji among the first nine
+    if (text.size() > 1)
+        EXPECT_EQ(short(LOWORD(SendMessageW(edit, EM_POSFROMCHAR, last, 0))) -
+                      short(LOWORD(SendMessageW(edit, EM_POSFROMCHAR, 0, 0))),
+                  TextSize(font, text.substr(0, last)).cx)
+            << "the font's size: where the edit box's characters stand";
 
     for (const auto &control96 : Layout96) {
         HWND control = driver::FindChild(window, control96.className, control96.text);
@@ -251,9 +203,9 @@ void ExpectLayout(HWND window, int dpi, SIZE &client96) {
         EXPECT_EQ(r.right - r.left, scaled(control96.width)) << control96.text;
         EXPECT_EQ(r.bottom - r.top, scaled(control96.height)) << control96.text;
         if (!*control96.text) continue;
-        const SIZE ink = TextInk(font, control96.text);
-        EXPECT_LE(ink.cx, r.right - r.left) << control96.text << ": the text's width";
-        EXPECT_LE(ink.cy, r.bottom - r.top) << control96.text << ": the text's height";
+        const SIZE size = TextSize(font, control96.text);
+        EXPECT_LE(size.cx, r.right - r.left) << control96.text << ": the text's width";
+        EXPECT_LE(size.cy, r.bottom - r.top) << control96.text << ": the text's height";
     }
 }
 

@@ -51,27 +51,21 @@ TEST(Guard, DecisionForEachKindOfFolder) {
 }
 
 TEST(Guard, TheSystemsOwnFoldersAreAsked) {
-    // The same folders as the environment names them: each is guarded, and so is the folder of
-    // all profiles above the user's.
+    // The same folders as the environment names them, and the folder of all profiles.
     const mv::TStrArr system = SystemFolders();
-    wchar_t profile[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
-    const std::wstring profiles = std::wstring(profile) + L"\\..";
     for (const wchar_t *variable :
          {L"%WINDIR%", L"%ProgramFiles%", L"%ProgramFiles(x86)%", L"%ProgramData%",
-          L"%USERPROFILE%", L"%APPDATA%", L"%LOCALAPPDATA%"}) {
+          L"%USERPROFILE%", L"%USERPROFILE%\\..", L"%APPDATA%", L"%LOCALAPPDATA%"}) {
         wchar_t path[MAX_PATH] = {};
         ASSERT_GT(ExpandEnvironmentStringsW(variable, path, MAX_PATH), 0u);
         EXPECT_EQ(GuardFor(path, system).kind, TGuard::IsSystemFolder) << Utf8(variable);
     }
-    EXPECT_EQ(GuardFor(profiles, system).kind, TGuard::IsSystemFolder) << Utf8(profiles);
 }
 
 TEST(Rules, DurationText) {
-    const struct {
-        uint64_t milliseconds;
-        const char *text;
-    } cases[] = {{999, "0:00"}, {61000, "1:01"}, {3599999, "59:59"}, {3725000, "1:02:05"}};
-    for (const auto &c : cases)
-        EXPECT_EQ(DurationText(c.milliseconds), c.text) << c.milliseconds;
+    for (const auto &c : {std::make_pair(999ull, "0:00"),
+                          {61000ull, "1:01"},
+                          {3599999ull, "59:59"},
+                          {3725000ull, "1:02:05"}})
+        EXPECT_EQ(DurationText(c.first), c.second) << c.first;
 }
