@@ -1,5 +1,5 @@
 // The progress window of a long renaming run. It lives on the run's own thread: the run hands
-// it its messages between two steps, a few dozen times a second, and an error box's own message
+// it its messages between two steps, about ten times a second, and an error box's own message
 // loop does the same while the box waits, so the window answers at every moment.
 #include "App.h"
 
