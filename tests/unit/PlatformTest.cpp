@@ -10,7 +10,6 @@ using support::MakeDirs;
 TEST(Platform, SettingsFileIsReadThroughTheProfileApi) {
     TTempDir folder(L"ini");
     const std::string file = mv::WideToAnsi(folder / L"FolderRename.ini");
-    EXPECT_EQ(mv::IniReadInteger(file, "Options", "Digits", 5), 5) << "no file";
     // The section in any letter case, the value trimmed, "0X" as much as "0x".
     ASSERT_TRUE(
         support::WriteBytes(folder / L"FolderRename.ini",

@@ -86,8 +86,11 @@ TEST(Rules, RunTexts) {
     EXPECT_EQ(SummaryText(7, 6, 2, 0, 25).substr(43), "Needed: 12.5000000 seconds");
     EXPECT_EQ(MoveErrorText(L"C:\\a", L"C:\\12345"),
               L"An error occured by trying to move\r\nC:\\a\r\nto\r\nC:\\12345");
-    EXPECT_EQ(FloatToStr(-1.5, 5, 0), "   -2");
-    EXPECT_EQ(FloatToStr(123.5, 10, 7), "123.5000000") << "wider than asked";
+    for (const auto &c : {std::make_pair(999ull, "0:00"),
+                          {61000ull, "1:01"},
+                          {3599999ull, "59:59"},
+                          {3725000ull, "1:02:05"}})
+        EXPECT_EQ(DurationText(c.first), c.second) << c.first;
     EXPECT_EQ(IntToStr(-2147483647 - 1), "-2147483648");
     EXPECT_EQ(MakeIniPath("C:t.x.exe"), "C:\\t.x.ini");
     for (const auto &c : {std::make_pair(-4, 1), {0, 1}, {1, 1}, {255, 255}, {256, 255}})

@@ -1,4 +1,4 @@
-// Which chosen folders need a question before a run, and the run's own texts.
+// Which chosen folders need a question before a run.
 #include "App.h"
 #include "Support.h"
 
@@ -6,7 +6,7 @@
 
 using support::Utf8;
 
-TEST(Guard, DecisionForEachKindOfFolder) {
+TEST(Guard, DecisionForEachKindOfFolderAndTheSystemsOwn) {
     driver::TTempDir sandbox(L"guard");
     ASSERT_TRUE(support::MakeDirs(sandbox / L"Long Folder Name\\Inner"));
     wchar_t shortPath[MAX_PATH] = {};
@@ -24,7 +24,6 @@ TEST(Guard, DecisionForEachKindOfFolder) {
     } cases[] = {
         // clang-format off
         {L"C:\\", TGuard::DriveRoot, L""}, {L"C:\\Windows\\..", TGuard::DriveRoot, L""},
-        {L"\\\\?\\C:\\", TGuard::DriveRoot, L""}, {L"\\\\server\\share", TGuard::ShareRoot, L""},
         {L"\\\\server\\share\\", TGuard::ShareRoot, L""}, {L"\\\\?\\UNC\\server\\share", TGuard::ShareRoot, L""},
         {L"\\\\server\\share\\x", TGuard::None, L""},
         {L"C:\\windows", TGuard::IsSystemFolder, L"C:\\windows"},
@@ -48,24 +47,12 @@ TEST(Guard, DecisionForEachKindOfFolder) {
         EXPECT_EQ(GuardText(guard).empty(), c.kind == TGuard::None) << Utf8(c.path);
     }
     SetCurrentDirectoryW(L"C:\\");
-}
-
-TEST(Guard, TheSystemsOwnFoldersAreAsked) {
-    // The same folders as the environment names them, and the folder of all profiles.
-    const mv::TStrArr system = SystemFolders();
+    // The system's own folders as the environment names them, and the folder of all profiles.
     for (const wchar_t *variable :
          {L"%WINDIR%", L"%ProgramFiles%", L"%ProgramFiles(x86)%", L"%ProgramData%",
           L"%USERPROFILE%", L"%USERPROFILE%\\..", L"%APPDATA%", L"%LOCALAPPDATA%"}) {
         wchar_t path[MAX_PATH] = {};
         ASSERT_GT(ExpandEnvironmentStringsW(variable, path, MAX_PATH), 0u);
-        EXPECT_EQ(GuardFor(path, system).kind, TGuard::IsSystemFolder) << Utf8(variable);
+        EXPECT_EQ(GuardFor(path, SystemFolders()).kind, TGuard::IsSystemFolder) << Utf8(variable);
     }
-}
-
-TEST(Rules, DurationText) {
-    for (const auto &c : {std::make_pair(999ull, "0:00"),
-                          {61000ull, "1:01"},
-                          {3599999ull, "59:59"},
-                          {3725000ull, "1:02:05"}})
-        EXPECT_EQ(DurationText(c.first), c.second) << c.first;
 }
