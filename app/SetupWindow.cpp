@@ -288,8 +288,7 @@ void CreateSetupWindow() {
     if (mv::WindowDpi(MainWindow) != UIDpi) {
         UIDpi = mv::WindowDpi(MainWindow);
         place = SetupWindowRect(UIDpi);
-        SetWindowPos(MainWindow, nullptr, place.left, place.top, place.right - place.left,
-                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        mv::MoveToRect(MainWindow, place);
     }
 
     UIFont = CreateUIFont();
