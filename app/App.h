@@ -56,12 +56,10 @@ std::string SummaryText(int32_t found, int32_t renamed, int64_t frequency, int64
 struct TGuard {
     enum TKind { None, DriveRoot, ShareRoot, IsSystemFolder, HoldsSystemFolder };
     TKind kind = None;
-    std::wstring folder;       // the chosen folder as ComparablePath gives it
+    // Both full, without long-path prefix, with long names and no trailing backslash.
+    std::wstring folder;       // the chosen folder
     std::wstring systemFolder; // the system folder it is or holds
 };
-// Full, without long-path prefix, with long names and no trailing backslash (a root keeps
-// its own), so that two spellings of one folder compare equal without regard to case.
-std::wstring ComparablePath(const std::wstring &path);
 // The Windows folder, both Program Files, ProgramData, the profiles' folder, the user's profile,
 // Roaming and Local AppData, as the system names them.
 mv::TStrArr SystemFolders();

@@ -27,19 +27,24 @@ std::wstring WithoutLongPathPrefix(const std::wstring &path) {
     return path;
 }
 
-// The length of the root that a full path starts with: "C:\", "\\server\share", or a device
-// such as "\\?\Volume{...}"; 0 for anything else.
+// A device path such as "\\?\Volume{...}\" or "\\.\C:\".
+bool IsDevicePath(const std::wstring &path) {
+    return StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\");
+}
+
+// The length of the root that a full path starts with: "C:\", "\\server\share", or a device;
+// 0 for anything else.
 size_t RootLength(const std::wstring &path) {
     if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return 3;
     if (!StartsWith(path, L"\\\\")) return 0;
-    const bool device = path.size() > 2 && (path[2] == L'?' || path[2] == L'.');
+    const bool device = IsDevicePath(path);
     size_t end = path.find(L'\\', device ? 4 : 2);
     if (!device && end != std::wstring::npos) end = path.find(L'\\', end + 1);
     return end == std::wstring::npos ? path.size() : end;
 }
 
-} // namespace
-
+// Full, without long-path prefix, with long names and no trailing backslash (a root keeps its
+// own), so that two spellings of one folder compare equal without regard to case.
 std::wstring ComparablePath(const std::wstring &path) {
     std::wstring full = WithoutLongPathPrefix(ChosenFolderPath(path));
     // Short 8.3 names become the names people see; a path that does not exist stays as it is.
@@ -57,6 +62,8 @@ std::wstring ComparablePath(const std::wstring &path) {
     return full;
 }
 
+} // namespace
+
 mv::TStrArr SystemFolders() {
     mv::TStrArr folders;
     for (const KNOWNFOLDERID *id : GuardedFolderIds) {
@@ -73,14 +80,14 @@ TGuard GuardFor(const std::wstring &folder, const mv::TStrArr &systemFolders) {
     guard.folder = ComparablePath(folder);
     const size_t root = RootLength(guard.folder);
     if (root > 0 && root == guard.folder.size()) {
-        guard.kind = guard.folder[0] == L'\\' && guard.folder[2] != L'?' && guard.folder[2] != L'.'
-                         ? TGuard::ShareRoot
-                         : TGuard::DriveRoot;
+        guard.kind = guard.folder[1] == L':' || IsDevicePath(guard.folder) ? TGuard::DriveRoot
+                                                                           : TGuard::ShareRoot;
         return guard;
     }
+    if (guard.folder.empty()) return guard;
     for (const std::wstring &system : systemFolders) {
         const std::wstring path = ComparablePath(system);
-        if (path.empty() || guard.folder.empty()) continue;
+        if (path.empty()) continue;
         if (SamePath(path.data(), path.size(), guard.folder)) {
             guard.kind = TGuard::IsSystemFolder;
             guard.systemFolder = path;

@@ -55,11 +55,6 @@ struct TFindTraits {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE find) { FindClose(find); }
 };
-struct TKernelTraits {
-    using TValue = HANDLE;
-    static HANDLE Invalid() { return nullptr; }
-    static void Close(HANDLE handle) { CloseHandle(handle); }
-};
 struct TCoTaskMemTraits {
     using TValue = PWSTR;
     static PWSTR Invalid() { return nullptr; }
@@ -68,8 +63,6 @@ struct TCoTaskMemTraits {
 
 using TRegKey = TUniqueHandle<TRegKeyTraits>;
 using TFindHandle = TUniqueHandle<TFindTraits>;
-// An event, a thread or a process: anything CloseHandle ends, null when empty.
-using TKernelHandle = TUniqueHandle<TKernelTraits>;
 using TCoTaskText = TUniqueHandle<TCoTaskMemTraits>;
 
 template <typename TInterface> class TComPtr {
