@@ -28,22 +28,70 @@ int32_t RandomBelow(int32_t n);
 // Every folder below path, each before its descendants; links to folders are left out. A stop
 // request ends the search early with what was found so far.
 mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive);
-// A full path beside currentPath whose all-digit name no directory bears at the moment.
-std::wstring MakeRandomName(const std::wstring &currentPath, int32_t count);
+
+// The names one folder may take, drawn one after another as the last one proves taken.
+struct TNameDraw {
+    std::wstring parent; // with its trailing backslash
+    std::wstring ownName;
+    int32_t count = 5;
+    int32_t attempts = 0;
+    int32_t orderedStart = 0;
+};
+TNameDraw StartNameDraw(const std::wstring &currentPath, int32_t count);
+// The next full path to try beside the folder: first count digits; after a taken name 5 digits;
+// after 1000 taken 5-digit names every 5-digit name in turn from a random start. The folder's
+// own name is passed over. Empty once every 5-digit name was tried.
+std::wstring MakeRandomName(TNameDraw &draw);
+
+// The forms of a chosen folder's path.
+
 // The folder a run works on: the argument's full path. The system's full path drops a trailing
 // dot or space from the last name; they are put back, since the folder bears them.
 std::wstring ChosenFolderPath(const std::wstring &argument);
 // True when the path, with the long-path prefix, names an existing folder.
 bool IsExistingFolder(const std::wstring &path);
-// Asks first where the folder needs it, then renames everything below it.
-void RunRenaming(const std::wstring &folder);
+// The path with the long-path prefix for the search and the move: "\\?\" in front of a full
+// drive path, "\\?\UNC\" in place of a network path's "\\"; any other path is left as it is.
+std::wstring WithLongPathPrefix(const std::wstring &path);
+// A device path such as "\\?\Volume{...}\" or "\\.\C:\".
+bool IsDevicePath(const std::wstring &path);
+// The length of the root that a full path starts with: "C:\", "\\server\share", or a device;
+// 0 for anything else.
+size_t RootLength(const std::wstring &path);
+// Full, without long-path prefix, with long names and no trailing backslash (a root keeps its
+// own), so that two spellings of one folder compare equal without regard to case.
+std::wstring ComparablePath(const std::wstring &path);
+// Ordinal and without regard to case, as the file system compares names.
+bool SamePath(const std::wstring &a, const std::wstring &b);
+// True when inner lies below outer, both comparable: whole names only.
+bool IsInside(const std::wstring &inner, const std::wstring &outer);
+
+// Copies started together: the first becomes the run, the others hand their folders to it.
+
+// True when a run of this user in this session took the folders; otherwise this copy is now
+// that run, with the folders as its first hand-over.
+bool HandOverToRun(const mv::TStrArr &folders);
+bool HandOverWaiting();
+// The next hand-over, in the order they came; false when none waits.
+bool TakeHandedOver(mv::TStrArr &folders);
+// True when the run may end: nothing was handed over meanwhile, and later copies now find no
+// run and make their own.
+bool CloseRun();
+
+struct TRunCounts {
+    int32_t found = 0;
+    int32_t renamed = 0;
+    bool stopped = false; // a stop came while folders were left
+};
+// Renames everything below the folders, deepest first, and adds to the counts; none of the
+// folders may hold another.
+void RenameBelow(const mv::TStrArr &folders, int32_t digits, TRunCounts &counts);
+// Takes in every hand-over, asks where a folder needs it, renames, and shows the summary.
+void RunRenaming();
 // The settings file beside the executable: same folder, same name, extension ".ini".
 std::string MakeIniPath(const std::string &exePath);
 // Below 1 gives 1, above 255 gives 255.
 int32_t ClampDigitCount(int32_t digits);
-// The path with the long-path prefix for the search and the move: "\\?\" in front of a full
-// drive path, "\\?\UNC\" in place of a network path's "\\"; any other path is left as it is.
-std::wstring WithLongPathPrefix(const std::wstring &path);
 // The error box text of one failed move: both paths as given, without long-path prefix.
 std::wstring MoveErrorText(const std::wstring &sourcePath, const std::wstring &targetPath);
 // The summary box text; the time line is left out when frequency is not positive. A stopped
@@ -65,18 +113,21 @@ struct TGuard {
 mv::TStrArr SystemFolders();
 // Why the folder needs a question, if it does: a root, or a system folder it is or holds.
 TGuard GuardFor(const std::wstring &folder, const mv::TStrArr &systemFolders);
-// The question's text; empty when there is nothing to ask.
-std::wstring GuardText(const TGuard &guard);
-// True when the run may go on: nothing to ask, or the user answered Yes.
-bool ConfirmRun(const std::wstring &folder);
+// One question for every folder that needs one; empty when there is nothing to ask.
+std::wstring GuardText(const std::vector<TGuard> &guards);
+// True when the run may go on with these folders: nothing to ask, or the user answered Yes.
+bool ConfirmRun(const mv::TStrArr &folders);
 
 // Progress of a long run: a window shown once the run has taken about a second. The run reports
 // its counts, and each time it asks whether to stop the window gets its messages.
 
 void StartProgress();
 void ReportFolderFound();
+// A total below 0: the run searches again.
 void ReportRenaming(int32_t done, int32_t total);
 bool StopRequested();
+// Waits that long while the window answers; false, at once, on a stop.
+bool WaitAnswering(DWORD milliseconds);
 // Closes the window, if it was shown.
 void EndProgress();
 // "m:ss", or "h:mm:ss" from an hour on.

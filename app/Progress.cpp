@@ -47,6 +47,7 @@ UINT TaskbarButtonCreated = 0;
 std::unique_ptr<mv::TComInit> Com;
 mv::TComPtr<ITaskbarList3> Taskbar;
 bool Renaming = false;
+int32_t BarRange = 0;
 ULONGLONG RenameStartTick = 0;
 int32_t RenameStartDone = 0;
 
@@ -112,8 +113,10 @@ void Refresh() {
             SendMessageW(ProgressBar, PBM_SETMARQUEE, FALSE, 0);
             SetWindowLongPtrW(ProgressBar, GWL_STYLE,
                               GetWindowLongPtrW(ProgressBar, GWL_STYLE) & ~PBS_MARQUEE);
-            SendMessageW(ProgressBar, PBM_SETRANGE32, 0, total);
         }
+        // Folders handed over later make the total grow.
+        if (total != BarRange) SendMessageW(ProgressBar, PBM_SETRANGE32, 0, total);
+        BarRange = total;
         status = "Renaming: " + mv::IntToStr(done) + " of " + mv::IntToStr(total) + " folders";
         SendMessageW(ProgressBar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
         if (Taskbar && !StopFlag)
@@ -241,19 +244,19 @@ void Pump() {
     const ULONGLONG now = GetTickCount64();
     if (now < NextPumpTick) return;
     NextPumpTick = now + PumpMs;
-    if (!ProgressWindow) {
-        if (WindowTried || now - StartTick < ShowDelayMs) return;
+    if (!ProgressWindow && !WindowTried && StartTick != 0 && now - StartTick >= ShowDelayMs) {
         WindowTried = true;
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&controls);
-        if (!CreateProgressWindow()) return;
-        DialogKeysHook =
-            SetWindowsHookExW(WH_MSGFILTER, DialogKeysProc, nullptr, GetCurrentThreadId());
+        if (CreateProgressWindow())
+            DialogKeysHook =
+                SetWindowsHookExW(WH_MSGFILTER, DialogKeysProc, nullptr, GetCurrentThreadId());
     }
+    // Also before the window shows: copies hand their folders over by message.
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         // The dialog manager gives the window Tab, Space, Enter and Escape.
-        if (IsDialogMessageW(ProgressWindow, &message)) continue;
+        if (ProgressWindow && IsDialogMessageW(ProgressWindow, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -288,6 +291,17 @@ bool StopRequested() {
     // Every step of the run asks this, so it is where the window gets its turn.
     Pump();
     return StopFlag;
+}
+
+bool WaitAnswering(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (ULONGLONG now; !StopFlag && (now = GetTickCount64()) < end;) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+        NextPumpTick = 0;
+        Pump();
+    }
+    return !StopFlag;
 }
 
 void EndProgress() {

@@ -1,75 +1,64 @@
-// The renaming run: every subfolder renamed deepest first, each failed move reported, then a
-// summary with the counts and the time taken.
+// The pass over the chosen folders: every subfolder renamed deepest first, each failed move
+// reported; and the texts of the run's boxes.
 #include "App.h"
 
 namespace {
 
-const wchar_t LongPathPrefix[] = L"\\\\?\\";
+// A folder that a virus scanner, the search indexer or a thumbnail maker holds for a moment is
+// tried again after growing waits, two seconds in all, before it counts as failed.
+const DWORD FirstRetryMs = 10;
+const DWORD MaxRetryMs = 2000;
 
-std::string IniPath;
-int32_t DigitCount = 0;
 mv::TStrArr FolderList;
 int32_t FolderIndex = 0;
 std::wstring SourceLongPath;
 std::wstring NewFolderPath;
 std::wstring TargetLongPath;
-int32_t RenamedCount = 0;
-int64_t CounterFrequency = 0;
-int64_t CounterStart = 0;
-int64_t CounterStop = 0;
 
-// The long-path prefix turns off normalisation, so a relative path or one with "/", "." or
-// ".." parts would make every move fail; the run works on the plain full path instead.
-std::wstring FullPath(const std::wstring &path) {
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
-    if (length == 0 || length >= size) return path;
-    full.resize(length);
-    return full;
+bool IsHeld(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_LOCK_VIOLATION;
 }
 
-void MoveAndReport() {
-    if (MoveFileW(SourceLongPath.c_str(), TargetLongPath.c_str())) {
-        ++RenamedCount;
-    } else if (!StopRequested()) {
-        // After a stop the person has seen enough; the summary counts what was left.
-        MessageBoxW(nullptr, MoveErrorText(FolderList[FolderIndex], NewFolderPath).c_str(),
-                    L"Error Detected!", MB_OK);
+bool IsTaken(DWORD error) {
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+}
+
+// 0 once moved, else the error of the last try. The window answers during the waits, and a
+// stop ends them.
+DWORD MoveWhenFree() {
+    for (DWORD waited = 0, wait = FirstRetryMs;; waited += wait, wait *= 2) {
+        if (MoveFileW(SourceLongPath.c_str(), TargetLongPath.c_str())) return 0;
+        const DWORD error = GetLastError();
+        if (!IsHeld(error) || waited >= MaxRetryMs) return error;
+        wait = std::min(wait, MaxRetryMs - waited);
+        if (!WaitAnswering(wait)) return error;
     }
 }
 
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
+// The move is its own name test: it never replaces anything, so a name that a folder or a
+// file bears, or that another program took a moment ago, fails it and another is drawn. True
+// when a stop left the folder unmoved.
+bool MoveAndReport(int32_t digits, TRunCounts &counts) {
+    TNameDraw draw = StartNameDraw(FolderList[FolderIndex], digits);
+    DWORD error = ERROR_ALREADY_EXISTS;
+    for (std::wstring candidate; IsTaken(error) && !(candidate = MakeRandomName(draw)).empty();) {
+        NewFolderPath = candidate;
+        TargetLongPath = WithLongPathPrefix(NewFolderPath);
+        error = MoveWhenFree();
+    }
+    if (error == 0) {
+        ++counts.renamed;
+        return false;
+    }
+    // After a stop the person has seen enough; the summary counts what was left.
+    if (StopRequested()) return true;
+    MessageBoxW(nullptr, MoveErrorText(FolderList[FolderIndex], NewFolderPath).c_str(),
+                L"Error Detected!", MB_OK);
+    return false;
 }
 
 } // namespace
-
-std::wstring ChosenFolderPath(const std::wstring &argument) {
-    // A prefixed path is not normalised by the system either; it names the folder as it stands.
-    if (argument.empty() || argument.compare(0, 4, LongPathPrefix) == 0) return argument;
-    std::wstring path = argument;
-    const bool driveRoot = path.size() == 3 && path[1] == L':';
-    while (path.size() > 1 && IsSeparator(path.back()) && !driveRoot)
-        path.pop_back();
-    const size_t separator = path.find_last_of(L"\\/");
-    const size_t nameStart = separator != std::wstring::npos       ? separator + 1
-                             : path.size() >= 2 && path[1] == L':' ? 2
-                                                                   : 0;
-    const std::wstring name = path.substr(nameStart);
-    std::wstring full = FullPath(path);
-    // "." and ".." are steps, not names; a name of other dots and spaces is no folder's.
-    const size_t lastKept = name.find_last_not_of(L". ");
-    if (lastKept == std::wstring::npos || lastKept + 1 == name.size()) return full;
-    const size_t fullKept = full.find_last_not_of(L". ");
-    return full.substr(0, fullKept + 1) + name.substr(lastKept + 1);
-}
-
-bool IsExistingFolder(const std::wstring &path) {
-    const DWORD attributes = GetFileAttributesW(WithLongPathPrefix(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 std::string MakeIniPath(const std::string &exePath) {
     return mv::IncludeTrailingBackslash(mv::ExtractFilePath(exePath)) +
@@ -80,17 +69,6 @@ int32_t ClampDigitCount(int32_t digits) {
     if (digits < 1) digits = 1;
     if (digits > 255) digits = 255;
     return digits;
-}
-
-std::wstring WithLongPathPrefix(const std::wstring &path) {
-    // A path that already has a prefix keeps it, and a network path takes the prefix's UNC
-    // form: "\\?\" in front of "\\server\share" names nothing, and every move would fail.
-    if (path.compare(0, 4, LongPathPrefix) == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
-    if (path.compare(0, 2, L"\\\\") == 0)
-        return std::wstring(LongPathPrefix) + L"UNC" + path.substr(1);
-    // Only a full drive path can take the prefix; anything else would name nothing with it.
-    if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return path;
-    return LongPathPrefix + path;
 }
 
 std::wstring MoveErrorText(const std::wstring &sourcePath, const std::wstring &targetPath) {
@@ -112,46 +90,34 @@ std::string SummaryText(int32_t found, int32_t renamed, int64_t frequency, int64
     return text;
 }
 
-void RunRenaming(const std::wstring &folder) {
-    // The question, when there is one, comes before the clock starts and before any search.
-    if (!ConfirmRun(folder)) return;
-
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&counter);
-    CounterFrequency = counter.QuadPart;
-    QueryPerformanceCounter(&counter);
-    CounterStart = counter.QuadPart;
-    StartProgress();
-
-    IniPath = MakeIniPath(GetArgument(0));
-    DigitCount = ClampDigitCount(mv::IniReadInteger(IniPath, "Options", "Digits", 5));
-    RenamedCount = 0;
-    FolderList = CollectSubfolders(folder, true);
+void RenameBelow(const mv::TStrArr &folders, int32_t digits, TRunCounts &counts) {
+    const int32_t before = counts.found;
+    ReportRenaming(before, -1);
+    FolderList.clear();
+    for (const std::wstring &folder : folders) {
+        if (StopRequested()) break;
+        mv::TStrArr below = CollectSubfolders(folder, true);
+        FolderList.insert(FolderList.end(), std::make_move_iterator(below.begin()),
+                          std::make_move_iterator(below.end()));
+    }
     const int32_t total = static_cast<int32_t>(FolderList.size());
-    bool stopped = StopRequested();
+    counts.found += total;
+    counts.stopped = StopRequested();
 
     // Backwards, so every folder is renamed before its ancestors and each stored path still
-    // names its folder when its turn comes.
-    for (FolderIndex = total - 1; FolderIndex >= 0 && !stopped; --FolderIndex) {
-        ReportRenaming(total - 1 - FolderIndex, total);
+    // names its folder when its turn comes. The chosen folders hold none of each other, so
+    // their lists keep that order one after another.
+    for (FolderIndex = total - 1; FolderIndex >= 0 && !counts.stopped; --FolderIndex) {
+        ReportRenaming(before + total - 1 - FolderIndex, before + total);
         SourceLongPath = WithLongPathPrefix(FolderList[FolderIndex]);
-        NewFolderPath = MakeRandomName(FolderList[FolderIndex], DigitCount);
-        TargetLongPath = WithLongPathPrefix(NewFolderPath);
+        NewFolderPath.clear();
+        bool leftByStop = false;
         try {
-            MoveAndReport();
+            leftByStop = MoveAndReport(digits, counts);
         } catch (...) {
             // One folder's failure must not end the pass; the summary still counts the rest.
         }
         // A stop takes effect between two folders, never within a move.
-        stopped = FolderIndex > 0 && StopRequested();
+        counts.stopped = (FolderIndex > 0 || leftByStop) && StopRequested();
     }
-
-    QueryPerformanceCounter(&counter);
-    CounterStop = counter.QuadPart;
-    EndProgress();
-    MessageBoxA(
-        nullptr,
-        SummaryText(total, RenamedCount, CounterFrequency, CounterStart, CounterStop, stopped)
-            .c_str(),
-        "Morvandels Folder Renamer", MB_OK);
 }

@@ -9,8 +9,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         CreateSetupWindow();
         if (MainWindow) RunMessageLoop();
     } else {
-        const std::wstring folder = ChosenFolderPath(mv::AnsiToWide(GetArgument(1)));
-        if (IsExistingFolder(folder)) RunRenaming(folder);
+        // Every argument that names a folder is chosen; anything else is passed over.
+        mv::TStrArr folders;
+        for (int32_t i = 1; i <= ArgumentCount(); ++i) {
+            const std::wstring folder = ChosenFolderPath(mv::AnsiToWide(GetArgument(i)));
+            if (IsExistingFolder(folder)) folders.push_back(folder);
+        }
+        if (!folders.empty() && !HandOverToRun(folders)) RunRenaming();
     }
     return 0;
 }

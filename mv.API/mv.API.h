@@ -60,8 +60,20 @@ struct TCoTaskMemTraits {
     static PWSTR Invalid() { return nullptr; }
     static void Close(PWSTR text) { CoTaskMemFree(text); }
 };
+struct TKernelTraits {
+    using TValue = HANDLE;
+    static HANDLE Invalid() { return nullptr; }
+    static void Close(HANDLE handle) { CloseHandle(handle); }
+};
+struct TLocalMemTraits {
+    using TValue = PWSTR;
+    static PWSTR Invalid() { return nullptr; }
+    static void Close(PWSTR text) { LocalFree(text); }
+};
 
 using TRegKey = TUniqueHandle<TRegKeyTraits>;
+using TKernelHandle = TUniqueHandle<TKernelTraits>;
+using TLocalText = TUniqueHandle<TLocalMemTraits>;
 using TFindHandle = TUniqueHandle<TFindTraits>;
 using TCoTaskText = TUniqueHandle<TCoTaskMemTraits>;
 

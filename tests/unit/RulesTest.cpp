@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace mv;
 
 TEST(Rules, SplitCommandLine) {
@@ -40,6 +42,22 @@ TEST(Rules, RandomIsMt19937ScaledByMultiplying) {
     EXPECT_EQ(RandomBelow(10), 8);
     EXPECT_EQ(RandomBelow(10), 1);
     EXPECT_EQ(RandomBelow(0x7fffffff), 1945173366);
+}
+
+TEST(Rules, NamesDrawnForOneFolder) {
+    SeedRandomWith(77);
+    TNameDraw draw = StartNameDraw(L"C:\\p\\12345", 12);
+    const std::wstring first = MakeRandomName(draw);
+    EXPECT_EQ(first.substr(0, 5), L"C:\\p\\") << "beside the folder";
+    EXPECT_EQ(first.size(), 17u) << "the count's digits first";
+    EXPECT_EQ(MakeRandomName(draw).size(), 10u) << "5 digits once a name was taken";
+    for (int taken = 2; taken <= 1000; ++taken)
+        MakeRandomName(draw);
+    std::set<std::wstring> walked;
+    for (std::wstring name; !(name = MakeRandomName(draw)).empty();)
+        walked.insert(name);
+    EXPECT_EQ(walked.size(), 99999u) << "then every other 5-digit name once, and no more";
+    EXPECT_EQ(walked.count(L"C:\\p\\12345"), 0u) << "the folder's own name is no new name";
 }
 
 TEST(Rules, StrToIntDef) {

@@ -43,7 +43,7 @@ TEST(Guard, DecisionForEachKindOfFolderAndTheSystemsOwn) {
         const TGuard guard = GuardFor(c.path, system);
         EXPECT_EQ(guard.kind, c.kind) << Utf8(c.path);
         EXPECT_EQ(Utf8(guard.systemFolder), Utf8(c.systemFolder)) << Utf8(c.path);
-        EXPECT_EQ(GuardText(guard).empty(), c.kind == TGuard::None) << Utf8(c.path);
+        EXPECT_EQ(GuardText({guard}).empty(), c.kind == TGuard::None) << Utf8(c.path);
     }
     SetCurrentDirectoryW(L"C:\\");
     // The system's own folders as the environment names them, and the folder of all profiles.
