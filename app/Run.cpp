@@ -8,8 +8,8 @@
 namespace {
 
 // Copies of one selection start within a moment of each other: a run that would end sooner
-// waits this long from its start for them to join.
-const ULONGLONG JoinWindowMs = 900;
+// waits until this long after its process started for them to join.
+const ULONGLONG JoinWindowMs = 1000;
 
 std::string IniPath;
 int32_t DigitCount = 0;
@@ -18,6 +18,18 @@ int64_t CounterStart = 0;
 int64_t CounterStop = 0;
 // The comparable forms of the folders the run has taken in.
 mv::TStrArr Accepted;
+
+// Milliseconds since this process was created.
+ULONGLONG ProcessAgeMs() {
+    FILETIME created, exited, kernel, user, now;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME &time) {
+        return ULARGE_INTEGER{{time.dwLowDateTime, time.dwHighDateTime}}.QuadPart;
+    };
+    // File times count 100-nanosecond steps.
+    return ticks(now) > ticks(created) ? (ticks(now) - ticks(created)) / 10000 : 0;
+}
 
 int64_t Counter() {
     LARGE_INTEGER counter;
@@ -53,7 +65,7 @@ mv::TStrArr NewFolders(const mv::TStrArr &handedOver, mv::TStrArr &comparable) {
 } // namespace
 
 void RunRenaming() {
-    const ULONGLONG startTick = GetTickCount64();
+    const ULONGLONG joinEndTick = GetTickCount64() - ProcessAgeMs() + JoinWindowMs;
     TRunCounts counts;
     bool started = false;
     for (;;) {
@@ -84,8 +96,7 @@ void RunRenaming() {
             RenameBelow(folders, DigitCount, counts);
             CounterStop = Counter();
         }
-        while (!HandOverWaiting() && GetTickCount64() < startTick + JoinWindowMs &&
-               WaitAnswering(10)) {
+        while (!HandOverWaiting() && GetTickCount64() < joinEndTick && WaitAnswering(10)) {
         }
         if (!HandOverWaiting() && CloseRun()) break;
     }
