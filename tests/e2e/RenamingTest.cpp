@@ -45,9 +45,9 @@ struct TRunRow {
     // The button that answers the question before the run; 0: none may come; -1: the tool ends
     // at once without any box.
     int answer = 0;
-    // How the run is stopped once its window shows: Escape, the Stop button, Escape on the
-    // window while an error box is open, or Escape while the last folder is waited for. 0: it
-    // runs to its end and shows nothing but its boxes.
+    // How the run is stopped once its window shows: the Stop button, Escape on the window
+    // while an error box is open, or Escape while the last folder is waited for. 0: it runs to
+    // its end and shows nothing but its boxes.
     char stop = 0;
 };
 
@@ -85,11 +85,10 @@ const TRunRow Rows[] = {
     {"a drive root among the chosen folders: No renames nothing", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"",
      L"\"*\\drive\\a\" R:\\", {5}, IDNO},
     {"a drive root: Yes renames everything", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"", L"R:\\.\\a\\..", {5}, IDYES},
-    {"a long run stopped by Escape", L"tool", L"big", "", {LongRunTree}, L"", nullptr, {5}, 0, 'E'},
     {"a long run stopped by its button", L"tool", L"big", "", {LongRunTree}, L"", nullptr, {5}, 0, 'B'},
     {"Stop while an error box is open", L"tool", L"storm", "", {L"$bash -c 'mkdir in\\ use\\ {1..40}'"}, L"in use", nullptr,
      {5}, 0, 'S'},
-    {"Stop while a held folder is waited for", L"tool", L"big", "", {L"$bash -c 'mkdir -p in\\ use/d{0..19}/d{0..99}'"},
+    {"Escape while a held folder is waited for", L"tool", L"big", "", {L"$bash -c 'mkdir -p in\\ use/d{0..19}/d{0..99}'"},
      L"in use", nullptr, {5}, 0, 'W'},
 };
 // clang-format on
