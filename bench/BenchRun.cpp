@@ -1,13 +1,15 @@
-// bench_run.exe: times FolderRename.exe against the floor program on prepared folder trees.
+// bench_run.exe: times FolderRename.exe against both floor programs on prepared folder trees.
 //
-//   bench_run.exe [--runs N] TOOL.exe FLOOR.exe TREE...
+//   bench_run.exe [--runs N] TOOL.exe FLOOR.exe LEANFLOOR.exe TREE...
 //   bench_run.exe --smoke
 //
 // Each run is timed from process creation to process end; the one message box a run shows
-// at its end is answered as soon as it appears. Both programs rename the same tree in turn
-// (a renamed tree is as good a tree as the first), after one unmeasured run of each to warm
-// the file system's caches. The figures are medians. --smoke builds a small tree in a
-// temporary folder, runs each program once and fails unless both renamed all of it.
+// at its end is answered as soon as it appears. In each round the three programs rename the
+// same tree in turn (a renamed tree is as good a tree as the first), after one unmeasured round
+// to warm the file system's caches. The figures are medians of N rounds (5 unless given); the
+// time per folder of the first two trees is compared, so give the deep trees first. --smoke
+// builds a small tree in a temporary folder, runs each program once and fails unless each
+// renamed all of it.
 #include "Driver.h"
 
 #include <psapi.h>
@@ -121,38 +123,48 @@ double MiB(SIZE_T bytes) {
     return static_cast<double>(bytes) / (1024.0 * 1024.0);
 }
 
+struct TPrograms {
+    std::wstring tool, floor, leanFloor;
+};
+
 struct TTreeResult {
     int folders = 0;
-    double tool = 0, floor = 0, needed = 0;
+    double tool = 0, floor = 0, leanFloor = 0, needed = 0;
     SIZE_T toolPeak = 0, floorPeak = 0;
 };
 
-bool MeasureTree(const std::wstring &tool, const std::wstring &floor, const std::wstring &tree,
-                 int runs, TTreeResult &result) {
-    std::vector<double> toolTimes, floorTimes, neededTimes;
+bool MeasureTree(const TPrograms &programs, const std::wstring &tree, int runs,
+                 TTreeResult &result) {
+    std::vector<double> toolTimes, floorTimes, leanTimes, neededTimes;
     for (int round = -1; round < runs; ++round) {
-        const TRun floorRun = RunOnce(floor, tree);
-        const TRun toolRun = RunOnce(tool, tree);
-        if (!floorRun.ok || !toolRun.ok || floorRun.found != toolRun.found) {
-            std::printf("run failed on %ls: floor %d/%d, tool %d/%d folders renamed\n",
-                        tree.c_str(), floorRun.renamed, floorRun.found, toolRun.renamed,
-                        toolRun.found);
+        const TRun floorRun = RunOnce(programs.floor, tree);
+        const TRun leanRun = RunOnce(programs.leanFloor, tree);
+        const TRun toolRun = RunOnce(programs.tool, tree);
+        if (!floorRun.ok || !leanRun.ok || !toolRun.ok || floorRun.found != toolRun.found ||
+            leanRun.found != toolRun.found) {
+            std::printf("run failed on %ls: floor %d/%d, lean floor %d/%d, tool %d/%d folders "
+                        "renamed\n",
+                        tree.c_str(), floorRun.renamed, floorRun.found, leanRun.renamed,
+                        leanRun.found, toolRun.renamed, toolRun.found);
             return false;
         }
         result.folders = toolRun.found;
         if (round < 0) continue;
         floorTimes.push_back(floorRun.seconds);
+        leanTimes.push_back(leanRun.seconds);
         toolTimes.push_back(toolRun.seconds);
         neededTimes.push_back(toolRun.neededSeconds);
         result.toolPeak = std::max(result.toolPeak, toolRun.peakWorkingSet);
         result.floorPeak = std::max(result.floorPeak, floorRun.peakWorkingSet);
-        std::printf("  %ls run %d: floor %.3f s, tool %.3f s (its own count %.3f s)\n",
-                    tree.c_str(), round + 1, floorRun.seconds, toolRun.seconds,
+        std::printf("  %ls run %d: floor %.3f s, lean floor %.3f s, tool %.3f s (its own count "
+                    "%.3f s)\n",
+                    tree.c_str(), round + 1, floorRun.seconds, leanRun.seconds, toolRun.seconds,
                     toolRun.neededSeconds);
         std::fflush(stdout);
     }
     result.tool = Median(toolTimes);
     result.floor = Median(floorTimes);
+    result.leanFloor = Median(leanTimes);
     result.needed = Median(neededTimes);
     return true;
 }
@@ -161,11 +173,11 @@ int Smoke() {
     driver::TTempDir sandbox(L"bench");
     const int folders = driver::BuildTree(sandbox.Path(), 3, 2);
     const std::wstring own = driver::OwnFolder();
+    const TPrograms programs{own + L"FolderRename.exe", own + L"Floor.exe", own + L"LeanFloor.exe"};
     TTreeResult result;
-    if (!MeasureTree(own + L"FolderRename.exe", own + L"Floor.exe", sandbox.Path(), 1, result))
-        return 1;
-    std::printf("smoke: %d folders, tool %.3f s, floor %.3f s\n", result.folders, result.tool,
-                result.floor);
+    if (!MeasureTree(programs, sandbox.Path(), 1, result)) return 1;
+    std::printf("smoke: %d folders, tool %.3f s, floor %.3f s, lean floor %.3f s\n", result.folders,
+                result.tool, result.floor, result.leanFloor);
     return result.folders == folders ? 0 : 1;
 }
 
@@ -173,33 +185,36 @@ int Smoke() {
 
 int wmain(int argc, wchar_t **argv) {
     if (argc == 2 && std::wstring(argv[1]) == L"--smoke") return Smoke();
-    int runs = 3;
+    int runs = 5;
     int i = 1;
     if (argc > 2 && std::wstring(argv[1]) == L"--runs") {
         runs = std::max(1, _wtoi(argv[2]));
         i = 3;
     }
-    if (argc - i < 3) {
-        std::printf("usage: bench_run.exe [--runs N] TOOL.exe FLOOR.exe TREE...\n");
+    if (argc - i < 4) {
+        std::printf("usage: bench_run.exe [--runs N] TOOL.exe FLOOR.exe LEANFLOOR.exe TREE...\n");
         return 2;
     }
-    const std::wstring tool = argv[i], floor = argv[i + 1];
+    const TPrograms programs{argv[i], argv[i + 1], argv[i + 2]};
     std::vector<TTreeResult> results;
-    for (int t = i + 2; t < argc; ++t) {
+    for (int t = i + 3; t < argc; ++t) {
         TTreeResult result;
-        if (!MeasureTree(tool, floor, argv[t], runs, result)) return 1;
+        if (!MeasureTree(programs, argv[t], runs, result)) return 1;
         results.push_back(result);
     }
-    std::printf("\n%10s %10s %10s %8s %14s %14s %12s %12s %8s\n", "folders", "tool s", "floor s",
-                "ratio", "tool us/fold", "work us/fold", "tool peak", "floor peak", "ratio");
+    std::printf("\nmedians of %d rounds\n", runs);
+    std::printf("%8s %9s %9s %9s %10s %9s %12s %12s %11s %11s %10s\n", "folders", "tool s",
+                "floor s", "lean s", "tool/floor", "tool/lean", "tool us/fold", "work us/fold",
+                "tool peak", "floor peak", "peak ratio");
     for (const TTreeResult &r : results) {
-        std::printf("%10d %10.3f %10.3f %8.3f %14.1f %14.1f %8.1f MiB %8.1f MiB %8.2f\n", r.folders,
-                    r.tool, r.floor, r.tool / r.floor, r.tool * 1e6 / r.folders,
-                    r.needed * 1e6 / r.folders, MiB(r.toolPeak), MiB(r.floorPeak),
+        std::printf("%8d %9.3f %9.3f %9.3f %10.3f %9.3f %12.1f %12.1f %7.1f MiB %7.1f MiB %10.2f\n",
+                    r.folders, r.tool, r.floor, r.leanFloor, r.tool / r.floor, r.tool / r.leanFloor,
+                    r.tool * 1e6 / r.folders, r.needed * 1e6 / r.folders, MiB(r.toolPeak),
+                    MiB(r.floorPeak),
                     static_cast<double>(r.toolPeak) / static_cast<double>(r.floorPeak));
     }
     if (results.size() >= 2) {
-        const TTreeResult &small = results.front(), &large = results.back();
+        const TTreeResult &small = results[0], &large = results[1];
         std::printf("\ntime per folder, %d against %d folders: whole run %.2fx, the tool's own "
                     "count %.2fx\n",
                     large.folders, small.folders,

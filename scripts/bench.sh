@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Benchmark: FolderRename.exe against the floor program (bench/Floor.cpp) on trees of 11,110
-# folders (10 per folder, 4 levels) and 111,110 folders (5 levels). Prints the medians of three
-# runs, the ratio tool / floor, the time per folder and both peak working sets.
-# Extra arguments go to bench_run.exe before the programs (for instance --runs 5).
+# Benchmark: FolderRename.exe against the floor (bench/Floor.cpp) and the lean floor (the same
+# source without the existence check) on trees of 11,110 folders (10 per folder, 4 levels),
+# 111,110 folders (5 levels) and one folder holding 10,000 folders. Prints the medians of five
+# rounds, the ratios tool / floor and tool / lean floor, the time per folder and the peak
+# working sets of the tool and the floor.
+# Extra arguments go to bench_run.exe before the programs (for instance --runs 3).
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 "$ROOT/scripts/install-deps.sh"
@@ -22,18 +24,29 @@ make_tree() {
     done
 }
 
+# Count folders side by side in one folder: under Wine every look-up of a missing name reads the
+# whole folder, so a wide folder shows what each such look-up costs.
+make_wide() {
+    local root=$1 count=$2
+    rm -rf "$root"
+    mkdir -p "$root"
+    (cd "$root" && seq -f 'd%.0f' 0 $((count - 1)) | xargs mkdir)
+}
+
 windows_path() { echo "Z:${1//\//\\}"; }
 
 echo "Building the trees under $TREES"
 make_tree "$TREES/t11110" 4
 make_tree "$TREES/t111110" 5
-for tree in "$TREES"/t*; do
+make_wide "$TREES/w10000" 10000
+for tree in "$TREES"/*; do
     echo "  $(basename "$tree"): $(find "$tree" -mindepth 1 -type d | wc -l) folders"
 done
 
 "$WINE" "$BIN/bench_run.exe" "$@" "$(windows_path "$BIN/FolderRename.exe")" \
-    "$(windows_path "$BIN/Floor.exe")" \
-    "$(windows_path "$TREES/t11110")" "$(windows_path "$TREES/t111110")"
+    "$(windows_path "$BIN/Floor.exe")" "$(windows_path "$BIN/LeanFloor.exe")" \
+    "$(windows_path "$TREES/t11110")" "$(windows_path "$TREES/t111110")" \
+    "$(windows_path "$TREES/w10000")"
 
 echo "Removing the trees"
 rm -rf "$TREES"
