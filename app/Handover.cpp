@@ -78,7 +78,8 @@ class TRunLock {
 LRESULT CALLBACK RunWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_COPYDATA) return DefWindowProcW(window, message, wParam, lParam);
     const auto *copy = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
-    if (copy->dwData != HandOverTag || copy->cbData % sizeof(wchar_t) != 0) return FALSE;
+    if (copy->dwData != HandOverTag || !copy->lpData || copy->cbData % sizeof(wchar_t) != 0)
+        return FALSE;
     // The paths, each ended by a zero; nothing is read beyond the bytes that came.
     const wchar_t *text = static_cast<const wchar_t *>(copy->lpData);
     const std::wstring joined(text, text + copy->cbData / sizeof(wchar_t));
