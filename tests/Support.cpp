@@ -181,7 +181,7 @@ std::wstring Shape(const std::vector<TEntry> &tree, const std::wstring &folder) 
 }
 
 void PressKey(HWND window, WORD key, wchar_t character) {
-    for (int waited = 0; GetForegroundWindow() != window && waited < 5000; waited += 10)
+    for (int waited = 0; window && GetForegroundWindow() != window && waited < 5000; waited += 10)
         SetForegroundWindow(window), Sleep(10);
     INPUT input[2] = {};
     for (INPUT &i : input)

@@ -37,8 +37,8 @@ std::wstring Shape(const std::vector<TEntry> &tree, const std::wstring &folder =
 void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
                    const std::set<size_t> &lengths, const std::set<std::wstring> &kept = {});
 
-// A real key press, as a person makes it on the window brought to the front: a virtual key,
-// or with key 0 a character typed as Unicode.
+// A real key press, as a person makes it on the window brought to the front (null: on whatever
+// has the keyboard): a virtual key, or with key 0 a character typed as Unicode.
 void PressKey(HWND window, WORD key, wchar_t character = 0);
 // Looks every 5 ms until the condition holds; false when it did not within that time.
 bool WaitUntil(const std::function<bool()> &holds, DWORD ms = 5000);
