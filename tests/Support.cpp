@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <map>
 
 namespace support {
@@ -70,7 +69,87 @@ void SnapshotInto(const std::wstring &root, const std::wstring relative, std::ve
         if (out[i].folder && out[i].name.back() != L'@') SnapshotInto(root, out[i].path, out);
 }
 
+// Draws on a white 32-bit picture of that size; gives the size of the box around every pixel
+// that differs from pixels, which then holds the picture.
+SIZE Ink(int width, int height, const std::function<void(HDC)> &draw, std::vector<DWORD> &pixels) {
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32}};
+    DWORD *bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap =
+        CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits), nullptr, 0);
+    SelectObject(dc, bitmap), PatBlt(dc, 0, 0, width, height, WHITENESS), draw(dc), GdiFlush();
+    int left = width, right = -1, top = -1, bottom = -1;
+    for (int i = 0; i < width * height; ++i)
+        if ((pixels[i] ^ bits[i]) & 0xFFFFFF)
+            left = std::min(left, i % width), right = std::max(right, i % width),
+            top = top < 0 ? i / width : top, bottom = i / width;
+    pixels.assign(bits, bits + width * height);
+    DeleteDC(dc), DeleteObject(bitmap);
+    return right < 0 ? SIZE{} : SIZE{right - left + 1, bottom - top + 1};
+}
+
 } // namespace
+
+SIZE TextSize(const LOGFONTW &logFont, const std::wstring &text, bool ink) {
+    HFONT font = CreateFontIndirectW(&logFont);
+    SIZE size = {};
+    auto draw = [&](HDC dc) {
+        SelectObject(dc, font);
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        TextOutW(dc, 10, 10, text.c_str(), static_cast<int>(text.size()));
+    };
+    std::vector<DWORD> white(1000 * 200, 0xFFFFFF);
+    const SIZE drawn = Ink(1000, 200, draw, white);
+    DeleteObject(font);
+    return ink ? drawn : size;
+}
+
+void ExpectLabelInFont(HWND control, const LOGFONTW &font) {
+    RECT r;
+    GetWindowRect(control, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    auto copy = [&](HDC dc) { BitBlt(dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY); };
+    std::vector<DWORD> pixels(width * height);
+    // Wine copies a window's drawing to the screen a moment after it is made: the screen is read
+    // until it stands still, then until the label's going shows.
+    WaitUntil([&] { return Sleep(50), !Ink(width, height, copy, pixels).cx; });
+    const std::wstring text = driver::WindowText(control);
+    SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    SIZE ink = {};
+    WaitUntil([&] { return (ink = Ink(width, height, copy, pixels)).cx > 0; });
+    SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    ReleaseDC(nullptr, screen);
+    const SIZE whole = TextSize(font, text, true);
+    EXPECT_EQ(ink.cx, whole.cx) << Utf8(text) << ": the width of its label on the screen";
+    EXPECT_EQ(ink.cy, whole.cy) << Utf8(text) << ": the height of its label on the screen";
+}
+
+std::vector<int> ExpectScaled(HWND window, int dpi, std::vector<int> &places96) {
+    RECT r;
+    GetClientRect(window, &r);
+    std::vector<int> places = {r.right, r.bottom};
+    std::vector<std::string> names = {"client width", "client height"};
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&r), 2);
+        places.insert(places.end(), {r.left, r.top, r.right - r.left, r.bottom - r.top});
+        const std::string control = "control " + std::to_string(names.size() / 4) + " (" +
+                                    Utf8(driver::ClassName(c)) + "): ";
+        for (const char *number : {"left", "top", "width", "height"})
+            names.push_back(control + number);
+    }
+    if (dpi == 96) places96 = places;
+    EXPECT_EQ(places.size(), places96.size()) << "the number of controls";
+    for (size_t i = 0; i < std::min(places.size(), places96.size()); ++i)
+        EXPECT_EQ(places[i], MulDiv(places96[i], dpi, 96)) << names[i];
+    return places;
+}
+
+void SetLogPixels(DWORD dpi) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
+                    sizeof dpi);
+}
 
 std::vector<TEntry> Snapshot(const std::wstring &root) {
     std::vector<TEntry> out;
@@ -102,7 +181,7 @@ std::wstring Shape(const std::vector<TEntry> &tree, const std::wstring &folder) 
 }
 
 void PressKey(HWND window, WORD key, wchar_t character) {
-    for (int waited = 0; GetForegroundWindow() != window && waited < 5000; waited += 10)
+    for (int waited = 0; window && GetForegroundWindow() != window && waited < 5000; waited += 10)
         SetForegroundWindow(window), Sleep(10);
     INPUT input[2] = {};
     for (INPUT &i : input)
@@ -110,6 +189,12 @@ void PressKey(HWND window, WORD key, wchar_t character) {
         i.ki.dwFlags = key ? 0 : KEYEVENTF_UNICODE;
     input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
     SendInput(2, input, sizeof(INPUT));
+}
+
+bool WaitUntil(const std::function<bool()> &holds, DWORD ms) {
+    for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() < end; Sleep(5))
+        if (holds()) return true;
+    return holds();
 }
 
 void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,

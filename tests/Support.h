@@ -3,9 +3,14 @@
 
 #include "Driver.h"
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
+
+// Declared for Windows 10 builds only; this one is for Vista, and Wine has it.
+extern "C" __declspec(dllimport) BOOL WINAPI
+    SystemParametersInfoForDpi(UINT, UINT, void *, UINT, UINT);
 
 namespace support {
 
@@ -32,9 +37,27 @@ std::wstring Shape(const std::vector<TEntry> &tree, const std::wstring &folder =
 void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
                    const std::set<size_t> &lengths, const std::set<std::wstring> &kept = {});
 
-// A real key press, as a person makes it on the window brought to the front: a virtual key,
-// or with key 0 a character typed as Unicode.
+// A real key press, as a person makes it on the window brought to the front (null: on whatever
+// has the keyboard): a virtual key, or with key 0 a character typed as Unicode.
 void PressKey(HWND window, WORD key, wchar_t character = 0);
+// Looks every 5 ms until the condition holds; false when it did not within that time.
+bool WaitUntil(const std::function<bool()> &holds, DWORD ms = 5000);
+
+// The size of the text's box in that font or, with ink, of what it draws.
+SIZE TextSize(const LOGFONTW &font, const std::wstring &text, bool ink = false);
+// The control's label on the screen, as it was last painted, is its text in that font: another
+// process's font cannot be read, but what goes from the screen when the text goes (it comes
+// back after) can be measured.
+void ExpectLabelInFont(HWND control, const LOGFONTW &font);
+
+// The window's client area and each of its controls as at 96 DPI, scaled to dpi: the client
+// width and height, then each control's left, top, width and height in client coordinates, in
+// the order they were made. At 96 DPI they become places96. Gives the places found.
+std::vector<int> ExpectScaled(HWND window, int dpi, std::vector<int> &places96);
+
+// Wine gives each process it starts the DPI stored as LogPixels under HKCU\Control Panel\Desktop
+// (GetDpiForWindow then reports it).
+void SetLogPixels(DWORD dpi);
 
 // Runs a command of the host's shell in workDir (Wine only: a Unix symbolic link, say, which
 // CreateSymbolicLinkW does not make there); true when it exits with 0.

@@ -93,8 +93,7 @@ void PressKeys(const driver::TProcess &tool, HWND window, HWND edit, HWND contex
         HWND focus = nullptr;
         const std::wstring before = seen(focus);
         support::PressKey(window, key, key ? 0 : c);
-        for (int waited = 0; seen(focus) == before && waited < 5000; waited += 5)
-            Sleep(5);
+        support::WaitUntil([&] { return seen(focus) != before; });
         if (key == VK_TAB) EXPECT_TRUE(IsWindowEnabled(focus)) << "Tab on a disabled control";
     }
 }
@@ -115,60 +114,32 @@ struct TSetupRow {
     int dpi = 96;                  // the display scale the tool starts at
 };
 
-// Wine gives each process it starts the DPI stored as LogPixels under HKCU\Control Panel\Desktop
-// (GetDpiForWindow then reports it). Each row sets it; the other tests share this prefix, so it
-// goes again at the end.
-void SetLogPixels(DWORD dpi) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
-                    sizeof dpi);
-}
-
-// The size of the text's box in that font.
-SIZE TextSize(const LOGFONTW &logFont, const std::wstring &text) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = CreateFontIndirectW(&logFont), old = HFONT(SelectObject(dc, font));
-    SIZE size = {};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old), DeleteObject(font), DeleteDC(dc);
-    return size;
-}
-
-// Declared for Windows 10 builds only; this one is for Vista, and Wine has it.
-extern "C" __declspec(dllimport) BOOL WINAPI
-    SystemParametersInfoForDpi(UINT, UINT, void *, UINT, UINT);
-
-// Where the controls sit at 96 DPI, in client coordinates.
-const struct {
-    const wchar_t *className, *text; // an empty text: the edit box, whose text is the user's
-    int x, y, width, height;
-} Layout96[] = {
-    {L"Button", L"Install", 6, 5, 100, 25},          {L"Button", L"Uninstall", 110, 5, 100, 25},
-    {L"Static", L"Menu Name:", 6, 35, 202, 21},      {L"Edit", L"", 6, 55, 202, 21},
-    {L"Button", L"[Menu Location]", 6, 85, 202, 51}, {L"Button", L"Context", 20, 105, 75, 21},
-    {L"Button", L"SendTo", 120, 105, 75, 21}};
+// Where the controls sit at 96 DPI, in client coordinates, in the order they are made: Install,
+// Uninstall, the label, the edit box, the group, Context, SendTo.
+const int Layout96[][4] = {{6, 5, 100, 25},  {110, 5, 100, 25}, {6, 35, 202, 21},  {6, 55, 202, 21},
+                           {6, 85, 202, 51}, {20, 105, 75, 21}, {120, 105, 75, 21}};
 
 // The window as a person sees it at that DPI: the client area of 96 DPI and every control scaled,
-// the font of the scaled height, the whole title in the caption, and every text inside its control.
-void ExpectLayout(HWND window, int dpi, SIZE &client96) {
-    auto scaled = [dpi](int value) { return MulDiv(value, dpi, 96); };
-    RECT client;
-    GetClientRect(window, &client);
-    if (dpi == 96) client96 = {client.right, client.bottom};
-    EXPECT_EQ(client.right, scaled(client96.cx)) << "client width";
-    EXPECT_EQ(client.bottom, scaled(client96.cy)) << "client height";
+// the font of the scaled height, the whole title in the caption, and the enabled button's label
+// as it was drawn first.
+void ExpectLayout(HWND window, int dpi, std::vector<int> &places96) {
+    const std::vector<int> places = support::ExpectScaled(window, dpi, places96);
+    for (size_t i = 0; dpi == 96 && i < std::size(Layout96) * 4; ++i)
+        EXPECT_EQ(places[i + 2], Layout96[i / 4][i % 4])
+            << "at 96 DPI, number " << i % 4 << " of control " << i / 4;
 
     // The whole title fits in the caption beside the icon and the close box.
     NONCLIENTMETRICSW metrics = {sizeof metrics};
     ASSERT_TRUE(
         SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi));
-    EXPECT_LE(TextSize(metrics.lfCaptionFont, driver::WindowText(window)).cx,
-              client.right - mv::SystemMetricForDpi(SM_CXSMICON, dpi) -
+    EXPECT_LE(support::TextSize(metrics.lfCaptionFont, driver::WindowText(window)).cx,
+              places[0] - mv::SystemMetricForDpi(SM_CXSMICON, dpi) -
                   mv::SystemMetricForDpi(SM_CXSIZE, dpi))
         << "the title in the caption";
 
     // Another process's font cannot be read, but the edit box tells where its characters stand:
     // they stand as in the font of the scaled height.
-    LOGFONTW font = {-scaled(13), 0, 0, 0, FW_NORMAL};
+    LOGFONTW font = {-MulDiv(13, dpi, 96), 0, 0, 0, FW_NORMAL};
     font.lfCharSet = DEFAULT_CHARSET, font.lfQuality = ANTIALIASED_QUALITY;
     wcscpy(font.lfFaceName, L"MS Sans Serif");
     HWND edit = driver::FindChild(window, L"Edit");
@@ -177,23 +148,14 @@ void ExpectLayout(HWND window, int dpi, SIZE &client96) {
     if (text.size() > 1)
         EXPECT_EQ(short(LOWORD(SendMessageW(edit, EM_POSFROMCHAR, last, 0))) -
                       short(LOWORD(SendMessageW(edit, EM_POSFROMCHAR, 0, 0))),
-                  TextSize(font, text.substr(0, last)).cx)
+                  support::TextSize(font, text.substr(0, last)).cx)
             << "the font's size: where the edit box's characters stand";
 
-    for (const auto &control96 : Layout96) {
-        HWND control = driver::FindChild(window, control96.className, control96.text);
-        RECT r = {};
-        GetWindowRect(control, &r);
-        MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&r), 2);
-        EXPECT_EQ(r.left, scaled(control96.x)) << control96.text;
-        EXPECT_EQ(r.top, scaled(control96.y)) << control96.text;
-        EXPECT_EQ(r.right - r.left, scaled(control96.width)) << control96.text;
-        EXPECT_EQ(r.bottom - r.top, scaled(control96.height)) << control96.text;
-        if (!*control96.text) continue;
-        const SIZE size = TextSize(font, control96.text);
-        EXPECT_LE(size.cx, r.right - r.left) << control96.text << ": the text's width";
-        EXPECT_LE(size.cy, r.bottom - r.top) << control96.text << ": the text's height";
-    }
+    // The button that can be pressed shows on the screen the label it drew first, in the font of
+    // the scaled height (a disabled one embosses).
+    HWND button = driver::FindChild(window, L"Button", L"Install");
+    if (!IsWindowEnabled(button)) button = driver::FindChild(window, L"Button", L"Uninstall");
+    support::ExpectLabelInFont(button, font);
 }
 
 } // namespace
@@ -277,12 +239,12 @@ TEST(Setup, Rows) {
         {"at 200%: Uninstall removes the verb", [&] { putVerb(L"Big", ours); }, 0, L"Big", "CU", nullptr, L"",
          L"Uninstall", {}, {}, 192},
     };
-    SIZE client96 = {}; // set by the first row, at 96 DPI
+    std::vector<int> places96; // set by the first row, at 96 DPI
     // clang-format on
     for (const TSetupRow &row : rows) {
         SCOPED_TRACE(row.what);
         if (row.arrange) clear(), DeleteFileW(notes.c_str()), row.arrange();
-        SetLogPixels(row.dpi);
+        support::SetLogPixels(row.dpi);
         driver::TProcess tool;
         ASSERT_TRUE(tool.StartTool(L"", tools[row.tool] + L"\\FolderRename.exe"));
         HWND window = tool.WaitForWindow(L"Morvandels_UI_CLASS", 20000);
@@ -299,7 +261,7 @@ TEST(Setup, Rows) {
                                            : SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
             EXPECT_EQ(on, strchr(row.state, name[0]) != nullptr) << name;
         }
-        ExpectLayout(window, row.dpi, client96);
+        ExpectLayout(window, row.dpi, places96);
         if (row.whileOpen) row.whileOpen(edit, context);
         PressKeys(tool, window, edit, context, row.keys);
         if (row.click)
@@ -337,5 +299,6 @@ TEST(Setup, Rows) {
         driver::RemoveTree(root);
     }
     clear();
+    // The other tests share this prefix: the display scale goes again.
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
 }

@@ -32,6 +32,8 @@ TEST(Guard, DecisionForEachKindOfFolderAndTheSystemsOwn) {
         {L"C:\\users\\bob\\AppData", TGuard::HoldsSystemFolder, L"C:\\users\\bob\\AppData\\Roaming"},
         {L"C:\\users\\bob\\AppData\\Roaming\\Vendor", TGuard::None, L""},
         {L"C:\\Users2", TGuard::None, L""}, {L"C:\\Windows.old", TGuard::None, L""},
+        // Only the beginning of a system folder's name: nothing is held.
+        {L"C:\\Win", TGuard::None, L""}, {L"C:\\users\\bob\\AppDat", TGuard::None, L""},
         // The folder "Windows." is another than "Windows"; the run works on the name as given.
         {L"C:\\Windows.", TGuard::None, L""},
         {L"Long Folder Name", TGuard::HoldsSystemFolder, sandbox / L"Long Folder Name\\Inner"},
