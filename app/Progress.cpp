@@ -240,18 +240,23 @@ LRESULT CALLBACK DialogKeysProc(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 // Shows the window once the run has taken a second, then hands it what it has to do.
+// Shows the window once the run has taken a second.
+void ShowWhenDue(ULONGLONG now) {
+    if (ProgressWindow || WindowTried || StartTick == 0 || now - StartTick < ShowDelayMs) return;
+    WindowTried = true;
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    if (CreateProgressWindow())
+        DialogKeysHook =
+            SetWindowsHookExW(WH_MSGFILTER, DialogKeysProc, nullptr, GetCurrentThreadId());
+}
+
+// Hands the window what it has to do.
 void Pump() {
     const ULONGLONG now = GetTickCount64();
     if (now < NextPumpTick) return;
     NextPumpTick = now + PumpMs;
-    if (!ProgressWindow && !WindowTried && StartTick != 0 && now - StartTick >= ShowDelayMs) {
-        WindowTried = true;
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-        InitCommonControlsEx(&controls);
-        if (CreateProgressWindow())
-            DialogKeysHook =
-                SetWindowsHookExW(WH_MSGFILTER, DialogKeysProc, nullptr, GetCurrentThreadId());
-    }
+    ShowWhenDue(now);
     // Also before the window shows: copies hand their folders over by message.
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -263,12 +268,12 @@ void Pump() {
 }
 
 // A run that waits in an error box has no steps that would show the window; the box's loop
-// delivers this timer instead.
+// delivers this timer instead, and goes on handing out the messages itself: taken from it here,
+// a key meant for the box would miss the box's dialog manager.
 void CALLBACK ShowTimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     ShowTimer = 0;
-    NextPumpTick = 0;
-    Pump();
+    ShowWhenDue(GetTickCount64());
 }
 
 } // namespace

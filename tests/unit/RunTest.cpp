@@ -47,6 +47,10 @@ TEST(Guard, DecisionForEachKindOfFolderAndTheSystemsOwn) {
         EXPECT_EQ(Utf8(guard.systemFolder), Utf8(c.systemFolder)) << Utf8(c.path);
         EXPECT_EQ(GuardText({guard}).empty(), c.kind == TGuard::None) << Utf8(c.path);
     }
+    // One question names every folder that needs one, the later ones too.
+    const std::wstring both =
+        GuardText({GuardFor(L"C:\\", system), GuardFor(L"C:\\windows", system)});
+    EXPECT_NE(both.find(L"\r\nC:\\windows\r\nIt is a folder"), std::wstring::npos) << Utf8(both);
     SetCurrentDirectoryW(L"C:\\");
     // The system's own folders as the environment names them, and the folder of all profiles.
     for (const wchar_t *variable :
