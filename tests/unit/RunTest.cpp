@@ -68,11 +68,10 @@ TEST(Guard, OneChosenFolderInsideAnother) {
         const wchar_t *inner, *outer;
         bool inside;
     } cases[] = {
-        {L"C:\\x", L"C:\\", true},
-        {L"c:\\USERS\\bob", L"C:\\Users", true},
-        {L"C:\\Users2", L"C:\\Users", false},
-        {L"C:\\Users", L"C:\\Users", false},
-        {L"C:\\Users", L"C:\\Users\\bob", false},
+        // clang-format off
+        {L"C:\\x", L"C:\\", true}, {L"c:\\USERS\\bob", L"C:\\Users", true}, {L"C:\\Users2", L"C:\\Users", false},
+        {L"C:\\Users", L"C:\\Users", false}, {L"C:\\Users", L"C:\\Users\\bob", false},
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(IsInside(c.inner, c.outer), c.inside) << Utf8(c.inner) << " in " << Utf8(c.outer);
