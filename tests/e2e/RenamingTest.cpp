@@ -63,18 +63,16 @@ const TRunRow Rows[] = {
     {"1 digit clamped up; files 0 to 9 beside a folder take its names; a relative argument with / and ..", L"tool",
      L"tree", "[Options]\r\nDigits=0\r\n", {L"a\\b\\c", L"$touch 0 1 2 3 4 5 6 7 8 9"}, L"", L"tree/../tree \"ignored\"",
      {1, 5}},
-    {"255 digits clamped down; a prefixed argument", L"tool", L"tree", "[Options]\r\nDigits=300\r\n",
-     {L"a\\b", L"c"}, L"", L"\"\\\\?\\*\\tree\"", {255}},
     {"a chosen folder beyond 260 characters, in which the names 0 to 9 are taken", L"tool", LongRoot.c_str(),
      "[Options]\r\nDigits=1\r\n", {L"0", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"a\\b"}, L"", nullptr,
      {1, 5}},
     {"a file, a missing path, an empty argument: ends silently", L"tool", L"tree", "", {L"a"}, L"",
      L"\"*\\tree\\a\\f.bin\" \"*\\missing\" \"\"", {5}, -1},
     // The next two runs must draw other names.
-    {"several folders in one copy, names ending in a dot or a space; passed over: a file, a folder inside a chosen "
-     "one, a missing path, a chosen folder in other spellings", L"tool", L"tree", "[Options]\r\nDigits=9\r\n",
+    {"several folders in one copy, names ending in a dot or a space, a prefixed one; passed over: a file, a folder "
+     "inside a chosen one, a missing path, a chosen folder in other spellings", L"tool", L"tree", "[Options]\r\nDigits=9\r\n",
      {L"chosen 1\\a\\b", L"chosen dot.\\c", L"chosen space \\d\\e"}, L"",
-     L"\"*\\tree\\chosen 1\\a\\f.bin\" \"*\\tree\\chosen 1\\a\" \"*\\missing\" \"*\\tree\\chosen 1\" \"*\\TREE\\CHOSEN 1\\\" "
+     L"\"*\\tree\\chosen 1\\a\\f.bin\" \"*\\tree\\chosen 1\\a\" \"*\\missing\" \"\\\\?\\*\\tree\\chosen 1\" \"*\\TREE\\CHOSEN 1\\\" "
      L"\"*\\tree\\chosen dot.\" \"*\\tree\\chosen space \" \"*\\tree\\chosen dot.\\..\\chosen 1\"", {9}},
     {"three copies started together", L"tool", L"tree", "[Options]\r\nDigits=9\r\n",
      {L"chosen 1\\a", L"chosen 2\\b\\c", L"chosen 3\\d"}, L"",
@@ -86,7 +84,8 @@ const TRunRow Rows[] = {
     {"a folder held for a moment", L"tool", L"tree", "", {L"held\\watch"}, L"", nullptr, {5}},
     {"a drive root among the chosen folders: No renames nothing", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"",
      L"\"*\\drive\\a\" R:\\", {5}, IDNO},
-    {"a drive root: Yes renames everything", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"", L"R:\\.\\a\\..", {5}, IDYES},
+    {"a drive root: Yes renames everything; 255 digits clamped down", L"tool", L"drive", "[Options]\r\nDigits=300\r\n",
+     {L"a\\b", MapDriveR}, L"", L"R:\\.\\a\\..", {255}, IDYES},
     // The window shows when a fifth to a third of these folders are found (Wine, two cores).
     {"a long run stopped by Escape while it searches: nothing renamed", L"tool", L"big", "",
      {L"$bash -c 'mkdir -p d{0..9}/d{0..9}/d{0..9}/d{0..9}'"}, L"", nullptr, {}, 0, 'E'},
