@@ -96,6 +96,7 @@ void RunRenaming() {
             RenameBelow(folders, DigitCount, counts);
             CounterStop = Counter();
         }
+        // Copies of the same selection that start a little later still find the run.
         while (!HandOverWaiting() && GetTickCount64() < joinEndTick && WaitAnswering(10)) {
         }
         if (!HandOverWaiting() && CloseRun()) break;
