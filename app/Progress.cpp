@@ -239,7 +239,6 @@ LRESULT CALLBACK DialogKeysProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(DialogKeysHook, code, wParam, lParam);
 }
 
-// Shows the window once the run has taken a second, then hands it what it has to do.
 // Shows the window once the run has taken a second.
 void ShowWhenDue(ULONGLONG now) {
     if (ProgressWindow || WindowTried || StartTick == 0 || now - StartTick < ShowDelayMs) return;

@@ -2,6 +2,8 @@
 // reported; and the texts of the run's boxes.
 #include "App.h"
 
+#include <algorithm>
+
 namespace {
 
 // A folder that a virus scanner, the search indexer or a thumbnail maker holds for a moment is
