@@ -56,10 +56,10 @@ struct TRunRow {
 // clang-format off
 const TRunRow Rows[] = {
     {"every case in one tree", L"Инструмент 😀", L"Корень😀", "[Options]\r\nDigits=7\r\n",
-     {L"a\\b\\c", L"hidden\\x", L"readonly\\x", L"12345\\0", L".git\\objects", L"in use\\x", L"Фото\\2023\\写真",
+     {L"a\\b\\c", L"hidden\\x", L"readonly\\x", L"12345\\0", L".git\\objects", L"Фото\\2023\\写真",
       L"plain\\写真\\a", L"x😀\\y", L"\u8868\\\u8868\u8868", L"a\u30BDb\\c", L"\u80FD\\\u8868\\x", L"trailing dot.\\x",
       L"trailing space \\x", L" leading space\\x", L"CON\\x", L"aux\\x", L"%1 & ^ !x!\\x", L"a;b,c=d+e[f]\\x",
-      DeepBranch, L"$mkdir -p ../outside/x && ln -s .. a/up && ln -s ../outside out"}, L"in use", nullptr, {7}},
+      DeepBranch, L"$mkdir -p ../outside/x && ln -s .. a/up && ln -s ../outside out"}, L"", nullptr, {7}},
     {"1 digit clamped up; files 0 to 9 beside a folder take its names; a relative argument with / and ..", L"tool",
      L"tree", "[Options]\r\nDigits=0\r\n", {L"a\\b\\c", L"$touch 0 1 2 3 4 5 6 7 8 9"}, L"", L"tree/../tree \"ignored\"",
      {1, 5}},
@@ -78,8 +78,9 @@ const TRunRow Rows[] = {
      {L"chosen 1\\a", L"chosen 2\\b\\c", L"chosen 3\\d"}, L"",
      L"\"*\\tree\\chosen 1\"|\"*\\tree\\chosen 2\"|\"*\\tree\\chosen 3\"", {9}},
     // The run waits for its folder in use until its window shows; then the second copy starts.
-    {"a copy started during a run joins it", L"tool", L"tree", "",
-     {L"chosen 1\\a\\b", L"chosen 1\\in use", L"chosen 2\\c"}, L"in use", L"\"*\\tree\\chosen 1\">\"*\\tree\\chosen 2\"",
+    {"a copy started during a run joins it; a box names a folder held for good", L"tool", L"Корень😀", "",
+     {L"chosen 1\\a\\b", L"chosen 1\\in use", L"chosen 2\\c"}, L"in use",
+     L"\"*\\Корень😀\\chosen 1\">\"*\\Корень😀\\chosen 2\"",
      {5}},
     {"a folder held for a moment", L"tool", L"tree", "", {L"held\\watch"}, L"", nullptr, {5}},
     {"a drive root among the chosen folders: No renames nothing", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"",
