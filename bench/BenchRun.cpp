@@ -1,12 +1,14 @@
 // bench_run.exe: times FolderRename.exe against both floor programs on prepared folder trees.
 //
-//   bench_run.exe [--runs N] TOOL.exe FLOOR.exe LEANFLOOR.exe TREE...
+//   bench_run.exe [--runs N] [--remake COMMAND] TOOL.exe FLOOR.exe LEANFLOOR.exe TREE...
 //   bench_run.exe --smoke
 //
 // Each run is timed from process creation to process end; the one message box a run shows
 // at its end is answered as soon as it appears. In each round the three programs rename the
-// same tree in turn (a renamed tree is as good a tree as the first), after one unmeasured round
-// to warm the file system's caches. The figures are medians of N rounds (5 unless given); the
+// same tree in turn, each round starting with the next program, after one unmeasured round to
+// warm the file system's caches. With --remake, the host command COMMAND (given the tree's host
+// path) builds the tree anew before every run; without, each program renames the tree as the
+// one before left it. The figures are medians of N rounds (5 unless given); the
 // time per folder of the first two trees is compared, so give the deep trees first. --smoke
 // builds a small tree in a temporary folder, runs each program once and fails unless each
 // renamed all of it.
@@ -68,8 +70,37 @@ bool AnswerBox(HWND box, std::wstring &text) {
     return false;
 }
 
+// The host command that builds a tree anew, given the tree's host path; empty: the programs
+// rename the tree as the one before them left it.
+std::wstring RemakeCommand;
+
+// Builds the tree anew through the host's shell, so that every run starts from the same
+// folders: how the run before left a folder's entries changed the next run's time by a third.
+bool RemakeTree(const std::wstring &tree) {
+    if (RemakeCommand.empty()) return true;
+    std::wstring hostPath = tree.substr(2); // Wine's drive Z: is the host's root
+    std::replace(hostPath.begin(), hostPath.end(), L'\\', L'/');
+    const std::wstring done = tree + L".made";
+    DeleteFileW(done.c_str());
+    std::wstring line = L"/bin/sh -c \"" + RemakeCommand + L" '" + hostPath + L"' && touch '" +
+                        hostPath + L".made'\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    // Wine cannot wait for a host process: its file says when it is done.
+    for (int waited = 0; waited < 600000; waited += 50, Sleep(50))
+        if (GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    return false;
+}
+
 TRun RunOnce(const std::wstring &program, const std::wstring &tree) {
     TRun run;
+    if (!RemakeTree(tree)) return run;
     std::wstring line = L"\"" + program + L"\" \"" + tree + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -138,9 +169,15 @@ bool MeasureTree(const TPrograms &programs, const std::wstring &tree, int runs, 
                  bool warm = true) {
     std::vector<double> toolTimes, floorTimes, leanTimes, neededTimes;
     for (int round = warm ? -1 : 0; round < runs; ++round) {
-        const TRun floorRun = RunOnce(programs.floor, tree);
-        const TRun leanRun = RunOnce(programs.leanFloor, tree);
-        const TRun toolRun = RunOnce(programs.tool, tree);
+        // Each round starts with another program: a run is faster or slower after another's,
+        // and that must not always favour the same one.
+        TRun floorRun, leanRun, toolRun;
+        const std::pair<const std::wstring *, TRun *> order[] = {
+            {&programs.floor, &floorRun}, {&programs.leanFloor, &leanRun}, {&programs.tool, &toolRun}};
+        for (int k = 0; k < 3; ++k) {
+            const auto &[program, run] = order[(round + 3 + k) % 3];
+            *run = RunOnce(*program, tree);
+        }
         if (!floorRun.ok || !leanRun.ok || !toolRun.ok || floorRun.found != toolRun.found ||
             leanRun.found != toolRun.found) {
             std::printf("run failed on %ls: floor %d/%d, lean floor %d/%d, tool %d/%d folders "
@@ -188,12 +225,13 @@ int wmain(int argc, wchar_t **argv) {
     if (argc == 2 && std::wstring(argv[1]) == L"--smoke") return Smoke();
     int runs = 5;
     int i = 1;
-    if (argc > 2 && std::wstring(argv[1]) == L"--runs") {
-        runs = std::max(1, _wtoi(argv[2]));
-        i = 3;
+    for (; argc - i > 1 && argv[i][0] == L'-'; i += 2) {
+        if (std::wstring(argv[i]) == L"--runs") runs = std::max(1, _wtoi(argv[i + 1]));
+        if (std::wstring(argv[i]) == L"--remake") RemakeCommand = argv[i + 1];
     }
     if (argc - i < 4) {
-        std::printf("usage: bench_run.exe [--runs N] TOOL.exe FLOOR.exe LEANFLOOR.exe TREE...\n");
+        std::printf("usage: bench_run.exe [--runs N] [--remake COMMAND] TOOL.exe FLOOR.exe "
+                    "LEANFLOOR.exe TREE...\n");
         return 2;
     }
     const TPrograms programs{argv[i], argv[i + 1], argv[i + 2]};
