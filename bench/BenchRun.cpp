@@ -172,8 +172,9 @@ bool MeasureTree(const TPrograms &programs, const std::wstring &tree, int runs, 
         // Each round starts with another program: a run is faster or slower after another's,
         // and that must not always favour the same one.
         TRun floorRun, leanRun, toolRun;
-        const std::pair<const std::wstring *, TRun *> order[] = {
-            {&programs.floor, &floorRun}, {&programs.leanFloor, &leanRun}, {&programs.tool, &toolRun}};
+        const std::pair<const std::wstring *, TRun *> order[] = {{&programs.floor, &floorRun},
+                                                                 {&programs.leanFloor, &leanRun},
+                                                                 {&programs.tool, &toolRun}};
         for (int k = 0; k < 3; ++k) {
             const auto &[program, run] = order[(round + 3 + k) % 3];
             *run = RunOnce(*program, tree);
