@@ -6,12 +6,11 @@
 // Each run is timed from process creation to process end; the one message box a run shows
 // at its end is answered as soon as it appears. In each round the three programs rename the
 // same tree in turn, each round starting with the next program, after one unmeasured round to
-// warm the file system's caches. With --remake, the host command COMMAND (given the tree's host
-// path) builds the tree anew before every run; without, each program renames the tree as the
-// one before left it. The figures are medians of N rounds (5 unless given); the
-// time per folder of the first two trees is compared, so give the deep trees first. --smoke
-// builds a small tree in a temporary folder, runs each program once and fails unless each
-// renamed all of it.
+// warm the file system's caches. With --remake, the host command COMMAND (given the tree's name,
+// in its parent folder) builds the tree anew before every run; without, each program renames the
+// tree as the one before left it. The figures are medians of N rounds (5 unless given); the time
+// per folder of the first two trees is compared, so give the deep trees first. --smoke builds a
+// small tree in a temporary folder, runs each program once and fails unless each renamed all of it.
 #include "Driver.h"
 
 #include <psapi.h>
@@ -70,32 +69,17 @@ bool AnswerBox(HWND box, std::wstring &text) {
     return false;
 }
 
-// The host command that builds a tree anew, given the tree's host path; empty: the programs
-// rename the tree as the one before them left it.
+// The host command that builds a tree anew, given the tree's name, in the tree's parent folder;
+// empty: the programs rename the tree as the one before them left it.
 std::wstring RemakeCommand;
 
-// Builds the tree anew through the host's shell, so that every run starts from the same
-// folders: how the run before left a folder's entries changed the next run's time by a third.
+// Every run starts from the same folders: how the run before left a folder's entries changed
+// the next run's time by a third.
 bool RemakeTree(const std::wstring &tree) {
     if (RemakeCommand.empty()) return true;
-    std::wstring hostPath = tree.substr(2); // Wine's drive Z: is the host's root
-    std::replace(hostPath.begin(), hostPath.end(), L'\\', L'/');
-    const std::wstring done = tree + L".made";
-    DeleteFileW(done.c_str());
-    std::wstring line = L"/bin/sh -c \"" + RemakeCommand + L" '" + hostPath + L"' && touch '" +
-                        hostPath + L".made'\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    // Wine cannot wait for a host process: its file says when it is done.
-    for (int waited = 0; waited < 600000; waited += 50, Sleep(50))
-        if (GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-    return false;
+    const size_t slash = tree.find_last_of(L'\\');
+    return driver::RunHostShell(RemakeCommand + L" '" + tree.substr(slash + 1) + L"'",
+                                tree.substr(0, slash), 600000) == 0;
 }
 
 TRun RunOnce(const std::wstring &program, const std::wstring &tree) {

@@ -207,27 +207,10 @@ void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
                 << "not renamed: " << Utf8(e.path);
 }
 
-// Wine starts a host program given by its Z: path, but its process cannot be waited on: the
-// command leaves its exit status in a file, which is awaited.
 bool RunHostShell(const std::wstring &command, const std::wstring &workDir) {
-    const std::wstring status = workDir + L"\\host-status";
-    std::wstring line =
-        L"sh -c \"" + command + L"; echo $? > host-status.tmp && mv host-status.tmp host-status\"";
-    STARTUPINFOW startup = {sizeof startup};
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.c_str(), &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    for (int waited = 0; waited < 120000; waited += 20, Sleep(20)) {
-        if (GetFileAttributesW(status.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-        const std::string code = ReadBytes(status);
-        DeleteFileW(status.c_str());
-        return code == "0\n";
-    }
-    ADD_FAILURE() << "the host shell did not end within 2 minutes: " << Utf8(command);
-    return false;
+    const int code = driver::RunHostShell(command, workDir, 120000);
+    if (code < 0) ADD_FAILURE() << "the host shell did not end within 2 minutes: " << Utf8(command);
+    return code == 0;
 }
 
 } // namespace support

@@ -1,6 +1,7 @@
 #include "Driver.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace driver {
 
@@ -226,6 +227,32 @@ int BuildTree(const std::wstring &root, int width, int depth) {
         made += BuildTree(child, width, depth - 1);
     }
     return made;
+}
+
+// Wine starts a host program given by its Z: path, but its process cannot be waited on: the
+// command leaves its exit status in a file, which is awaited.
+int RunHostShell(const std::wstring &command, const std::wstring &workDir, DWORD timeoutMs) {
+    const std::wstring status = workDir + L"\\host-status";
+    std::wstring line =
+        L"sh -c \"" + command + L"; echo $? > host-status.tmp && mv host-status.tmp host-status\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        workDir.c_str(), &startup, &info))
+        return -1;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    for (DWORD waited = 0; waited < timeoutMs; waited += 20, Sleep(20)) {
+        FILE *file = _wfopen(status.c_str(), L"rb");
+        if (!file) continue;
+        int code = -1;
+        if (fscanf(file, "%d", &code) != 1) code = -1;
+        fclose(file);
+        DeleteFileW(status.c_str());
+        return code;
+    }
+    return -1;
 }
 
 TTempDir::TTempDir(const std::wstring &tag) {

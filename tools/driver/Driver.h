@@ -85,6 +85,10 @@ bool RemoveTree(const std::wstring &path);
 // Builds width subfolders d0, d1... per folder, depth levels deep, below root; returns how many.
 int BuildTree(const std::wstring &root, int width, int depth);
 
+// Runs a command of the host's shell in workDir (Wine only); its exit code, or -1 when it did
+// not start or did not end within timeoutMs.
+int RunHostShell(const std::wstring &command, const std::wstring &workDir, DWORD timeoutMs);
+
 // A new, empty folder under %TEMP%, removed with everything in it when the object goes.
 class TTempDir {
   public:
