@@ -209,7 +209,9 @@ void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
 
 bool RunHostShell(const std::wstring &command, const std::wstring &workDir) {
     const int code = driver::RunHostShell(command, workDir, 120000);
-    if (code < 0) ADD_FAILURE() << "the host shell did not end within 2 minutes: " << Utf8(command);
+    if (code < 0)
+        ADD_FAILURE() << "the host shell did not start, or did not end within 2 minutes: "
+                      << Utf8(command);
     return code == 0;
 }
 

@@ -233,6 +233,8 @@ int BuildTree(const std::wstring &root, int width, int depth) {
 // command leaves its exit status in a file, which is awaited.
 int RunHostShell(const std::wstring &command, const std::wstring &workDir, DWORD timeoutMs) {
     const std::wstring status = workDir + L"\\host-status";
+    // One left by an earlier command that ended after its wait gave up would pass for this one's.
+    DeleteFileW(status.c_str());
     std::wstring line =
         L"sh -c \"" + command + L"; echo $? > host-status.tmp && mv host-status.tmp host-status\"";
     STARTUPINFOW startup = {};
