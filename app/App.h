@@ -68,10 +68,30 @@ bool IsInside(const std::wstring &inner, const std::wstring &outer);
 
 // Copies started together: the first becomes the run, the others hand their folders to it.
 
+// Held while a copy looks for the run and hands over, and while the run closes, so that a copy
+// either reaches a run that will still take its folders in, or finds none.
+class TRunLock {
+  public:
+    TRunLock();
+    ~TRunLock();
+    TRunLock(const TRunLock &) = delete;
+    TRunLock &operator=(const TRunLock &) = delete;
+    // The run answers hand-overs while it waits: the copy that holds the lock may be waiting
+    // for exactly that answer. Without the lock within ten seconds, goes on without it.
+    void Acquire(bool answerHandOvers);
+
+  private:
+    mv::TKernelHandle mutex_;
+    bool held_ = false;
+};
+// True when the run of this user in this session took the folders.
+bool SendToRun(const mv::TStrArr &folders);
 // True when a run of this user in this session took the folders; otherwise this copy is now
 // that run, with the folders as its first hand-over.
 bool HandOverToRun(const mv::TStrArr &folders);
 bool HandOverWaiting();
+// When the last copy's folders arrived (GetTickCount64); 0 before any came.
+ULONGLONG LastHandOverTick();
 // The next hand-over, in the order they came; false when none waits.
 bool TakeHandedOver(mv::TStrArr &folders);
 // True when the run may end: nothing was handed over meanwhile, and later copies now find no

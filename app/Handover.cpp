@@ -20,6 +20,7 @@ const DWORD HandOverTimeoutMs = 10000;
 
 HWND RunWindow = nullptr;
 std::deque<mv::TStrArr> HandedOver;
+ULONGLONG LastArrivalTick = 0;
 
 // The user's SID as text: another user's run has another name, so it is never found.
 std::wstring UserTag() {
@@ -42,39 +43,6 @@ const std::wstring &RunName() {
     return name;
 }
 
-// Held while a copy looks for the run and hands over, and while the run closes.
-class TRunLock {
-  public:
-    TRunLock() : mutex_(CreateMutexW(nullptr, FALSE, (L"Local\\" + RunName()).c_str())) {}
-    ~TRunLock() {
-        if (held_) ReleaseMutex(mutex_.Get());
-    }
-    TRunLock(const TRunLock &) = delete;
-    TRunLock &operator=(const TRunLock &) = delete;
-
-    // The run answers hand-overs while it waits: the copy that holds the lock may be waiting
-    // for exactly that answer.
-    void Acquire(bool answerHandOvers) {
-        HANDLE mutex = mutex_.Get();
-        if (!mutex) return;
-        for (;;) {
-            const DWORD result =
-                answerHandOvers
-                    ? MsgWaitForMultipleObjects(1, &mutex, FALSE, HandOverTimeoutMs, QS_SENDMESSAGE)
-                    : WaitForSingleObject(mutex, HandOverTimeoutMs);
-            // A copy that ended while it held the lock leaves it abandoned, and free.
-            if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) held_ = true;
-            if (result != WAIT_OBJECT_0 + 1) return;
-            MSG message;
-            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
-    }
-
-  private:
-    mv::TKernelHandle mutex_;
-    bool held_ = false;
-};
-
 LRESULT CALLBACK RunWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_COPYDATA) return DefWindowProcW(window, message, wParam, lParam);
     const auto *copy = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
@@ -88,27 +56,53 @@ LRESULT CALLBACK RunWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
          start = end + 1)
         if (end > start) folders.push_back(joined.substr(start, end - start));
     HandedOver.push_back(folders);
+    LastArrivalTick = GetTickCount64();
     return TRUE;
 }
 
 } // namespace
 
+TRunLock::TRunLock() : mutex_(CreateMutexW(nullptr, FALSE, (L"Local\\" + RunName()).c_str())) {}
+
+TRunLock::~TRunLock() {
+    if (held_) ReleaseMutex(mutex_.Get());
+}
+
+void TRunLock::Acquire(bool answerHandOvers) {
+    HANDLE mutex = mutex_.Get();
+    if (!mutex) return;
+    for (;;) {
+        const DWORD result =
+            answerHandOvers
+                ? MsgWaitForMultipleObjects(1, &mutex, FALSE, HandOverTimeoutMs, QS_SENDMESSAGE)
+                : WaitForSingleObject(mutex, HandOverTimeoutMs);
+        // A copy that ended while it held the lock leaves it abandoned, and free.
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) held_ = true;
+        if (result != WAIT_OBJECT_0 + 1) return;
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+bool SendToRun(const mv::TStrArr &folders) {
+    HWND run = FindWindowExW(HWND_MESSAGE, nullptr, RunClassName, RunName().c_str());
+    if (!run) return false;
+    std::wstring joined;
+    for (const std::wstring &folder : folders)
+        joined += folder + L'\0';
+    COPYDATASTRUCT copy = {HandOverTag, static_cast<DWORD>(joined.size() * sizeof(wchar_t)),
+                           &joined[0]};
+    DWORD_PTR taken = FALSE;
+    return SendMessageTimeoutW(run, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL,
+                               HandOverTimeoutMs, &taken) &&
+           taken == TRUE;
+}
+
 bool HandOverToRun(const mv::TStrArr &folders) {
     TRunLock lock;
     // Without the lock a copy still works, only alone.
     lock.Acquire(false);
-    if (HWND run = FindWindowExW(HWND_MESSAGE, nullptr, RunClassName, RunName().c_str())) {
-        std::wstring joined;
-        for (const std::wstring &folder : folders)
-            joined += folder + L'\0';
-        COPYDATASTRUCT copy = {HandOverTag, static_cast<DWORD>(joined.size() * sizeof(wchar_t)),
-                               &joined[0]};
-        DWORD_PTR taken = FALSE;
-        if (SendMessageTimeoutW(run, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL,
-                                HandOverTimeoutMs, &taken) &&
-            taken == TRUE)
-            return true;
-    }
+    if (SendToRun(folders)) return true;
     // This copy is the run. Its window is there before the lock goes, so the next copy finds it.
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = RunWindowProc;
@@ -123,6 +117,10 @@ bool HandOverToRun(const mv::TStrArr &folders) {
 
 bool HandOverWaiting() {
     return !HandedOver.empty();
+}
+
+ULONGLONG LastHandOverTick() {
+    return LastArrivalTick;
 }
 
 bool TakeHandedOver(mv::TStrArr &folders) {

@@ -7,8 +7,10 @@
 
 namespace {
 
-// Copies of one selection start within a moment of each other: a run that would end sooner
-// waits until this long after its process started for them to join.
+// Copies of one selection start within a moment of each other, Explorer starting one after
+// another in a loop: the run stays open until this long has passed both since its process
+// started and since the last copy handed its folders over, so that a long selection's copies
+// all find it.
 const ULONGLONG JoinWindowMs = 1000;
 
 std::string IniPath;
@@ -65,7 +67,8 @@ mv::TStrArr NewFolders(const mv::TStrArr &handedOver, mv::TStrArr &comparable) {
 } // namespace
 
 void RunRenaming() {
-    const ULONGLONG joinEndTick = GetTickCount64() - ProcessAgeMs() + JoinWindowMs;
+    const ULONGLONG startTick = GetTickCount64() - ProcessAgeMs();
+    const auto joinEndTick = [&] { return std::max(startTick, LastHandOverTick()) + JoinWindowMs; };
     TRunCounts counts;
     bool started = false;
     for (;;) {
@@ -97,7 +100,7 @@ void RunRenaming() {
             CounterStop = Counter();
         }
         // Copies of the same selection that start a little later still find the run.
-        while (!HandOverWaiting() && GetTickCount64() < joinEndTick && WaitAnswering(10)) {
+        while (!HandOverWaiting() && GetTickCount64() < joinEndTick() && WaitAnswering(10)) {
         }
         if (!HandOverWaiting() && CloseRun()) break;
     }

@@ -205,6 +205,9 @@ void RemoveContextMenu() {
     if (IsChecked(ContextRadio)) {
         mv::RegWriteString(HKEY_CURRENT_USER, ShellKeyPath, DefaultValue, MenuName);
         mv::RegWriteString(HKEY_CURRENT_USER, ShellKeyPath, "Icon", IconText(exePath));
+        // Without it Explorer shows the entry only while at most 15 items are selected; with it,
+        // for up to 100. It still starts one copy per folder, and the copies join one run.
+        mv::RegWriteString(HKEY_CURRENT_USER, ShellKeyPath, "MultiSelectModel", "Player");
         mv::RegWriteString(HKEY_CURRENT_USER, CommandKeyPath(), DefaultValue, CommandText(exePath));
         RemoveSendToShortcut();
     }

@@ -72,7 +72,10 @@ void SnapshotInto(const std::wstring &root, const std::wstring relative, std::ve
 // Draws on a white 32-bit picture of that size; gives the size of the box around every pixel
 // that differs from pixels, which then holds the picture.
 SIZE Ink(int width, int height, const std::function<void(HDC)> &draw, std::vector<DWORD> &pixels) {
-    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32}};
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width, info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1, info.bmiHeader.biBitCount = 32;
     DWORD *bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap =
@@ -202,9 +205,10 @@ void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
     const std::vector<TEntry> after = Snapshot(root);
     EXPECT_EQ(Utf8(Shape(after)), Utf8(Shape(before))) << "a folder or file was lost or moved";
     for (const TEntry &e : after)
-        if (e.folder && e.name.back() != L'@' && !kept.count(e.name))
+        if (e.folder && e.name.back() != L'@' && !kept.count(e.name)) {
             EXPECT_TRUE(AllDigits(e.name) && lengths.count(e.name.size()))
                 << "not renamed: " << Utf8(e.path);
+        }
 }
 
 bool RunHostShell(const std::wstring &command, const std::wstring &workDir) {
