@@ -29,15 +29,19 @@ const wchar_t LongRunTree[] = L"$bash -c 'mkdir -p d{0..9}/d{0..9}/d{0..49} && f
                               L"do echo $d > $d/f; done'";
 const wchar_t ProgressClass[] = L"Morvandels_Progress_CLASS";
 
-// Copies of the tool one after another, each on a folder of its own.
-std::wstring Copies(int count) {
-    std::wstring copies;
-    for (int i = 1; i <= count; ++i)
-        copies +=
-            (i > 1 ? L"|\"*\\tree\\chosen " : L"\"*\\tree\\chosen ") + std::to_wstring(i) + L"\"";
-    return copies;
+// Thirty copies one after another: the first chooses several folders, in several spellings and
+// with arguments to pass over, each later one a folder of its own.
+std::wstring ThirtyCopies() {
+    std::wstring copies =
+        L"\"*\\tree\\chosen 1\\a\\f.bin\" \"*\\tree\\chosen 1\\a\" \"*\\missing\" "
+        L"\"\\\\?\\*\\tree\\chosen 1\" "
+        L"\"*\\TREE\\CHOSEN 1\\\" \"*\\tree\\chosen dot.\" \"*\\tree\\chosen space \" "
+        L"\"*\\tree\\chosen dot.\\..\\chosen 1\" \"*\\tree\\CHOSEN 1\\A\"";
+    for (int i = 2; i <= 30; ++i)
+        copies += L"|\"*\\tree\\chosen " + std::to_wstring(i) + L"\"";
+    return copies + L"#*\\tree\\chosen 31";
 }
-const std::wstring ThirtyCopies = Copies(30) + L"#*\\tree\\chosen 31";
+const std::wstring Thirty = ThirtyCopies();
 
 struct TRunRow {
     const char *what;
@@ -82,20 +86,17 @@ const TRunRow Rows[] = {
     {"a file, a missing path, an empty argument: ends silently", L"tool", L"tree", "", {L"a"}, L"",
      L"\"*\\tree\\a\\f.bin\" \"*\\missing\" \"\"", {5}, -1},
     // The next two runs must draw other names.
-    {"several folders in one copy, names ending in a dot or a space, a prefixed one; passed over: a file, a folder "
-     "inside a chosen one given before it and after it, a missing path, a chosen folder in other spellings", L"tool",
-     L"tree", "[Options]\r\nDigits=9\r\n", {L"chosen 1\\a\\b", L"chosen dot.\\c", L"chosen space \\d\\e"}, L"",
-     L"\"*\\tree\\chosen 1\\a\\f.bin\" \"*\\tree\\chosen 1\\a\" \"*\\missing\" \"\\\\?\\*\\tree\\chosen 1\" \"*\\TREE\\CHOSEN 1\\\" "
-     L"\"*\\tree\\chosen dot.\" \"*\\tree\\chosen space \" \"*\\tree\\chosen dot.\\..\\chosen 1\" \"*\\tree\\CHOSEN 1\\A\"", {9}},
-    {"thirty copies started one after another; one more folder handed over while the run waits for its lock to close",
-     L"tool", L"tree", "[Options]\r\nDigits=9\r\n", {L"$bash -c 'mkdir -p chosen\\ {1..31}/a/b'"}, L"",
-     ThirtyCopies.c_str(), {9}},
+    {"thirty copies started one after another, the first with several folders: names ending in a dot or a space, a "
+     "prefixed one; passed over: a file, a folder inside a chosen one given before it and after it, a missing path, a "
+     "chosen folder in other spellings; one more folder handed over while the run waits for its lock to close",
+     L"tool", L"tree", "[Options]\r\nDigits=9\r\n", {L"chosen 1\\a\\b", L"chosen dot.\\c", L"chosen space \\d\\e",
+     L"$bash -c 'mkdir -p chosen\\ {2..31}/a/b'"}, L"", Thirty.c_str(), {9}},
     // The run waits for its folder in use until its window shows; then the second copy starts.
     {"a copy started during a run joins it, its folder that the run has taken already adds nothing; a box names a "
-     "folder held for good", L"tool", L"Корень😀", "",
+     "folder held for good", L"tool", L"Корень😀", "[Options]\r\nDigits=9\r\n",
      {L"chosen 1\\a\\b", L"chosen 1\\in use", L"chosen 2\\c"}, L"in use",
      L"\"*\\Корень😀\\chosen 1\">\"*\\Корень😀\\chosen 2\" \"*\\Корень😀\\CHOSEN 1\\\"",
-     {5}},
+     {9}},
     {"a drive root among the chosen folders: No renames nothing", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"",
      L"\"*\\drive\\a\" R:\\", {5}, IDNO},
     {"a drive root: Yes renames everything; 255 digits clamped down", L"tool", L"drive", "[Options]\r\nDigits=300\r\n",
@@ -417,8 +418,12 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
             earlierNames.insert(e.name);
         }
     }
-    // The host removes a large tree in a moment, where Wine takes seconds.
-    support::RunHostShell(L"rm -rf ./*", sandbox.Path());
+    // The host removes a large tree in a moment, where Wine takes seconds; a tree of thousands of
+    // folders goes aside and is removed while the next rows run.
+    support::RunHostShell(large ? L"t=$(mktemp -d ../gone.XXXXXX) && mv ./* $t && "
+                                  L"(rm -rf $t </dev/null >/dev/null 2>&1 &)"
+                                : L"rm -rf ./*",
+                          sandbox.Path());
 }
 
 } // namespace
