@@ -230,7 +230,8 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
                 return std::count_if(copies.begin(), copies.end(),
                                      [](const auto &copy) { return copy->Running(); }) == 1;
             },
-            20000));
+            20000))
+            << "copies still running: the run did not take them all";
         const ULONGLONG lastHandOver = GetTickCount64();
         TRunLock lock;
         lock.Acquire(false);
@@ -314,7 +315,7 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         // The stop ends the wait for a held folder at once, not after its two seconds.
         driver::TBox summary;
         if (row.stop == 'W' && process.WaitForBox(summary, 20000)) {
-            EXPECT_LT(GetTickCount64() - stopped, 700u) << "the summary came late after the stop";
+            EXPECT_LT(GetTickCount64() - stopped, 300u) << "the summary came late after the stop";
         }
         // A copy started now hands its folders over to a run that is stopped.
         if (later != std::wstring::npos) {
