@@ -72,10 +72,7 @@ void SnapshotInto(const std::wstring &root, const std::wstring relative, std::ve
 // Draws on a white 32-bit picture of that size; gives the size of the box around every pixel
 // that differs from pixels, which then holds the picture.
 SIZE Ink(int width, int height, const std::function<void(HDC)> &draw, std::vector<DWORD> &pixels) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width, info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1, info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, 0, 0, 0, 0, 0, 0}, {}};
     DWORD *bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap =

@@ -29,34 +29,20 @@ const wchar_t LongRunTree[] = L"$bash -c 'mkdir -p d{0..9}/d{0..9}/d{0..49} && f
                               L"do echo $d > $d/f; done'";
 const wchar_t ProgressClass[] = L"Morvandels_Progress_CLASS";
 
-// Thirty copies one after another: the first chooses several folders, in several spellings and
-// with arguments to pass over, each later one a folder of its own.
-std::wstring ThirtyCopies() {
-    std::wstring copies =
-        L"\"*\\tree\\chosen 1\\a\\f.bin\" \"*\\tree\\chosen 1\\a\" \"*\\missing\" "
-        L"\"\\\\?\\*\\tree\\chosen 1\" "
-        L"\"*\\TREE\\CHOSEN 1\\\" \"*\\tree\\chosen dot.\" \"*\\tree\\chosen space \" "
-        L"\"*\\tree\\chosen dot.\\..\\chosen 1\" \"*\\tree\\CHOSEN 1\\A\"";
-    for (int i = 2; i <= 30; ++i)
-        copies += L"|\"*\\tree\\chosen " + std::to_wstring(i) + L"\"";
-    return copies + L"#*\\tree\\chosen 31";
-}
-const std::wstring Thirty = ThirtyCopies();
-
 struct TRunRow {
     const char *what;
     const wchar_t *toolFolder, *root;
     const char *settings; // FolderRename.ini beside the tool
     // Folders below the root, or "$" and a host shell command run in the root. Folders whose
     // name starts with "in use" are held open without delete sharing: they cannot be moved. A
-    // folder "held" is held so too, and freed a quarter second after its "held\watch" went.
-    // Folders whose name starts with "chosen" are chosen in the arguments: they keep it.
+    // folder "held" is held so too until a moment after "w\watch" went, then made immutable.
+    // Folders whose name starts with "chosen" keep it: they are chosen in the arguments, or lie in
+    // a folder handed over after a stop.
     std::vector<std::wstring> tree;
     const wchar_t *failing; // what the names of the folders whose moves fail start with
     // "*" stands for the sandbox; null: the root's full path, quoted. Copies of the tool split
     // by "|" start together; one after ">" starts once the first one's window shows (in a row
-    // that stops, once the stop is taken). The folder after "#" the test hands over itself, as a
-    // copy does, while it holds the run's lock until the run comes to its end.
+    // that stops, once the stop is taken).
     const wchar_t *argument;
     std::set<size_t> lengths;
     // The button that answers the question before the run; 0: none may come; -1: the tool ends
@@ -68,6 +54,10 @@ struct TRunRow {
     // 0: it runs to its end and shows only its boxes.
     char stop = 0;
     int dpi = 96; // the display scale the tool starts at
+    // Copies started after the first, one after another, on "chosen 2", "chosen 3"...; then the
+    // test hands the next "chosen" folder over itself, as a copy does, while it holds the run's
+    // lock until the run comes to its end.
+    int moreCopies = 0;
 };
 
 // clang-format off
@@ -90,7 +80,10 @@ const TRunRow Rows[] = {
      "prefixed one; passed over: a file, a folder inside a chosen one given before it and after it, a missing path, a "
      "chosen folder in other spellings; one more folder handed over while the run waits for its lock to close",
      L"tool", L"tree", "[Options]\r\nDigits=9\r\n", {L"chosen 1\\a\\b", L"chosen dot.\\c", L"chosen space \\d\\e",
-     L"$bash -c 'mkdir -p chosen\\ {2..31}/a/b'"}, L"", Thirty.c_str(), {9}},
+     L"$bash -c 'mkdir -p chosen\\ {2..31}/a/b'"}, L"",
+     L"\"*\\tree\\chosen 1\\a\\f.bin\" \"*\\tree\\chosen 1\\a\" \"*\\missing\" \"\\\\?\\*\\tree\\chosen 1\" \"*\\TREE\\CHOSEN 1\\\" "
+     L"\"*\\tree\\chosen dot.\" \"*\\tree\\chosen space \" \"*\\tree\\chosen dot.\\..\\chosen 1\" \"*\\tree\\CHOSEN 1\\A\"",
+     {9}, 0, 0, 96, 29},
     // The run waits for its folder in use until its window shows; then the second copy starts.
     {"a copy started during a run joins it, its folder that the run has taken already adds nothing; a box names a "
      "folder held for good", L"tool", L"Корень😀", "[Options]\r\nDigits=9\r\n",
@@ -108,7 +101,7 @@ const TRunRow Rows[] = {
     // Windows refuses names with "?" that the host made: their moves fail at once, with no retry.
     {"a box before the window is due; the window comes beside it and an Enter still answers the box; Stop while the "
      "next is open; a copy after the stop", L"tool", L"storm", "", {L"$bash -c 'mkdir -p chosen\\ 1/bad\\?{1..40}'",
-     L"chosen 2\\a"}, L"bad?", L"\"*\\storm\\chosen 1\">\"*\\storm\\chosen 2\"", {5}, 0, 'S'},
+     L"chosen 2\\chosen a"}, L"bad?", L"\"*\\storm\\chosen 1\">\"*\\storm\\chosen 2\"", {5}, 0, 'S'},
     {"Escape while a held folder is waited for", L"tool", L"big", "", {L"in use\\a"}, L"in use", nullptr, {5}, 0, 'W'},
 };
 // clang-format on
@@ -139,38 +132,20 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     std::wstring argument = row.argument ? row.argument : L"\"" + root + L"\"";
     for (size_t star; (star = argument.find(L'*')) != std::wstring::npos;)
         argument.replace(star, 1, sandbox.Path());
-    const size_t locked = argument.find(L'#');
-    const std::wstring lockedFolder =
-        locked == std::wstring::npos ? L"" : argument.substr(locked + 1);
-    argument = argument.substr(0, locked);
     const size_t later = argument.find(L'>');
-    // In a row that stops, the later copy comes after the stop: its folders are not even found.
-    std::wstring lateFolder;
-    if (row.stop && later != std::wstring::npos)
-        lateFolder =
-            argument.substr(later + root.size() + 3, argument.size() - later - root.size() - 4);
     // A file with bytes of its own in every folder of a small tree, hidden or read-only
     // folders by name, and the folders in use held open.
     int folders = 0, failing = 0;
     std::vector<HANDLE> inUse;
-    std::set<std::wstring> oldNames, chosen, late;
-    // Whatever happens to the row, nothing immutable is left behind.
-    struct TUnfreeze {
-        std::wstring folder;
-        ~TUnfreeze() {
-            if (!folder.empty()) driver::RunHostShell(L"chattr -R -i .", folder, 20000);
-        }
-    } unfreeze;
+    std::set<std::wstring> oldNames, chosen;
     // Trees of thousands of folders are counted by the host: through Wine a read takes seconds.
     const bool large = row.stop == 'E' || row.stop == 'B';
     auto before = large ? std::vector<support::TEntry>() : support::Snapshot(root);
     for (const support::TEntry &e : before) {
         if (!e.folder || e.name.back() == L'@') continue;
         const std::wstring path = driver::LongPath(root + L"\\" + e.path);
-        if (!row.stop) {
-            ASSERT_TRUE(
-                support::WriteBytes(path + L"\\f.bin", Utf8(e.path) + std::string("\0\xff", 2)));
-        }
+        ASSERT_TRUE(row.stop || support::WriteBytes(path + L"\\f.bin",
+                                                    Utf8(e.path) + std::string("\0\xff", 2)));
         if (e.name == L"hidden")
             SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         if (e.name == L"readonly") SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -179,22 +154,10 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
             oldNames.insert(e.name);
             continue;
         }
-        if (!lateFolder.empty() &&
-            e.path.compare(0, lateFolder.size() + 1, lateFolder + L"\\") == 0) {
-            late.insert(e.path);
-            oldNames.insert(e.name);
-            continue;
-        }
         if (e.name.compare(0, 6, L"in use") == 0 || e.name == L"held") {
             inUse.push_back(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
             ASSERT_NE(inUse.back(), INVALID_HANDLE_VALUE) << Utf8(e.path);
-        }
-        // Refused even to root (immutable): Wine answers access denied, as Windows does while a
-        // program holds a file inside the folder.
-        if (e.name == L"held") {
-            unfreeze.folder = root;
-            ASSERT_TRUE(support::RunHostShell(L"chattr +i held", root));
         }
         if (*row.failing && e.name.compare(0, wcslen(row.failing), row.failing) == 0) {
             oldNames.insert(e.name);
@@ -215,16 +178,16 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     for (size_t bar; (bar = together.find(L'|')) != std::wstring::npos; together.erase(0, bar + 1))
         ASSERT_TRUE(start(together.substr(0, bar)));
     ASSERT_TRUE(start(together));
+    for (int i = 2; i <= row.moreCopies + 1; ++i)
+        ASSERT_TRUE(start(L"\"" + root + L"\\chosen " + std::to_wstring(i) + L"\""));
     const driver::TProcess &process = *copies.front();
     if (later != std::wstring::npos && !row.stop) {
         ASSERT_NE(process.WaitForWindow(ProgressClass, 20000), nullptr) << "no progress window";
         ASSERT_TRUE(start(argument.substr(later + 1)));
     }
-    if (!lockedFolder.empty()) {
-        // Once the run has its window and every other copy has handed over and ended, the test
-        // takes the lock. The run closes a second after the last hand-over and then waits for it.
-        ASSERT_TRUE(support::WaitUntil(
-            [] { return FindWindowExW(HWND_MESSAGE, nullptr, L"Morvandels_Run_CLASS", nullptr); }));
+    if (row.moreCopies > 0) {
+        // Once every other copy has handed over and ended, the test takes the lock. The run
+        // closes a second after the last hand-over and then waits for it.
         ASSERT_TRUE(support::WaitUntil(
             [&] {
                 return std::count_if(copies.begin(), copies.end(),
@@ -232,20 +195,21 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
             },
             20000))
             << "copies still running: the run did not take them all";
-        const ULONGLONG lastHandOver = GetTickCount64();
         TRunLock lock;
         lock.Acquire(false);
-        Sleep(static_cast<DWORD>(lastHandOver + 1200 -
-                                 std::min(GetTickCount64(), lastHandOver + 1200)));
-        EXPECT_TRUE(SendToRun({lockedFolder})) << "not taken while the run waits for its lock";
+        Sleep(1200);
+        EXPECT_TRUE(SendToRun({root + L"\\chosen " + std::to_wstring(row.moreCopies + 2)}))
+            << "not taken while the run waits for its lock";
     }
     if (std::count(row.tree.begin(), row.tree.end(), L"held")) {
-        // The pass renames "w\watch" just before "held": free it from its handle a quarter
-        // second after the tool first tried it, and from being immutable a quarter second later.
+        // The pass renames "w\watch" just before "held". Once the tool tried it, "held" is made
+        // immutable (a rename is refused even to root: Wine answers access denied, as Windows
+        // does while a program holds a file inside), freed from its handle, and a quarter
+        // second later from being immutable.
         const std::wstring watch = root + L"\\w\\watch";
         support::WaitUntil(
             [&] { return GetFileAttributesW(watch.c_str()) == INVALID_FILE_ATTRIBUTES; }, 20000);
-        Sleep(250);
+        EXPECT_TRUE(support::RunHostShell(L"chattr +i held", root));
         for (HANDLE handle : inUse)
             CloseHandle(handle);
         inUse.clear();
@@ -262,18 +226,14 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         EXPECT_NE(question.text.find(L"\r\nR:\\\r\nIt is the root folder of a drive."),
                   std::wstring::npos)
             << Utf8(question.text);
-        if (row.answer == IDYES) {
-            EXPECT_TRUE(process.AnswerBox(question, IDYES));
-        }
+        EXPECT_TRUE(row.answer != IDYES || process.AnswerBox(question, IDYES));
         if (row.answer == IDNO) support::PressKey(question.window, VK_RETURN);
         EXPECT_TRUE(support::WaitUntil([&] { return !IsWindowVisible(question.window); }))
             << "the question stayed";
     }
     if (row.stop) {
         driver::TBox errorBox;
-        if (row.stop == 'S') {
-            ASSERT_TRUE(process.WaitForBox(errorBox, 20000)) << "no box";
-        }
+        ASSERT_TRUE(row.stop != 'S' || process.WaitForBox(errorBox, 20000)) << "no box";
         // In the row 'S' the window must come while the first box waits.
         HWND progress = process.WaitForWindow(ProgressClass, 20000);
         ASSERT_NE(progress, nullptr) << "no progress window within 20 s";
@@ -294,11 +254,9 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
             })) << "the count stood";
             EXPECT_TRUE(driver::PressButton(stop));
         }
-        if (row.stop == 'W') {
-            EXPECT_TRUE(SeeRenaming(progress, [](int done, int total) {
-                return done == total - 1;
-            })) << "the last folder was not reached";
-        }
+        EXPECT_TRUE(row.stop != 'W' ||
+                    SeeRenaming(progress, [](int done, int total) { return done == total - 1; }))
+            << "the last folder was not reached";
         if (row.stop == 'S') {
             // The box keeps the keyboard: an Enter on whatever has it answers the box.
             support::PressKey(nullptr, VK_RETURN);
@@ -320,32 +278,28 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         // A copy started now hands its folders over to a run that is stopped.
         if (later != std::wstring::npos) {
             ASSERT_TRUE(start(argument.substr(later + 1)));
-            DWORD code = 1;
-            EXPECT_TRUE(copies.back()->WaitExit(20000, code)) << "the copy after the stop";
+            EXPECT_TRUE(driver::AnswerUntilExit(*copies.back(), 20000).finished);
         }
     }
     // Every copy ends with 0; whichever made the run shows its boxes.
-    std::set<std::wstring> seen;
+    int showing = 0; // copies that showed a window or a box
     for (const auto &copy : copies) {
         const driver::TRunResult run = driver::AnswerUntilExit(*copy, 60000);
         EXPECT_TRUE(run.finished) << "a copy did not end within 60 s";
         EXPECT_EQ(run.exitCode, 0u);
         boxes.insert(boxes.end(), run.boxes.begin(), run.boxes.end());
-        seen.insert(copy->SeenClasses().begin(), copy->SeenClasses().end());
+        showing += !copy->SeenClasses().empty();
     }
     for (HANDLE handle : inUse)
         CloseHandle(handle);
     if (wcscmp(row.root, L"drive") == 0)
         support::RunHostShell(L"rm -f ${PWD%%/drive_c/*}/dosdevices/r:", root);
     // Short runs show only their boxes; a copy that joins a run shows nothing.
-    if (!row.stop && !*row.failing && copies.size() == 1 && lockedFolder.empty()) {
-        EXPECT_EQ(seen,
+    if (!row.stop && !*row.failing && copies.size() == 1) {
+        EXPECT_EQ(process.SeenClasses(),
                   row.answer < 0 ? std::set<std::wstring>{} : std::set<std::wstring>{L"#32770"});
     }
-    EXPECT_LE(std::count_if(copies.begin(), copies.end(),
-                            [](const auto &copy) { return !copy->SeenClasses().empty(); }),
-              1)
-        << "more than one copy showed a window or a box";
+    EXPECT_LE(showing, 1) << "more than one copy showed a window or a box";
     if (row.answer == IDNO || row.answer < 0) {
         EXPECT_TRUE(boxes.empty()) << "a box after No, or at all";
         support::ExpectRenamed(before, root, {}, oldNames); // every folder as it was
@@ -380,10 +334,10 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         EXPECT_EQ(found, folders);
     }
     // The count of a run stopped while renaming: every folder, none lost.
-    if (row.stop == 'B') {
-        EXPECT_TRUE(support::RunHostShell(
-            L"test $(find . -mindepth 1 -type d | wc -l) = " + std::to_wstring(found), root));
-    }
+    EXPECT_TRUE(row.stop != 'B' ||
+                support::RunHostShell(L"test $(find . -mindepth 1 -type d | wc -l) = " +
+                                          std::to_wstring(found),
+                                      root));
     if (!row.stop) {
         EXPECT_EQ(renamed, folders - static_cast<int>(failed));
     }
@@ -396,16 +350,10 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         EXPECT_LT(renamed, found);
         EXPECT_EQ(counts[5].matched ? std::stoi(counts[5]) : -1, found - renamed);
     }
-    if (row.stop == 'E') {
-        EXPECT_TRUE(support::RunHostShell(L"! find . -name '[0-9]*' | grep -q .", root))
-            << "a folder renamed";
-    } else if (!large) {
-        support::ExpectRenamed(before, root, row.lengths, oldNames);
-    }
-    for (const std::wstring &path : late)
-        EXPECT_NE(GetFileAttributesW(driver::LongPath(root + L"\\" + path).c_str()),
-                  INVALID_FILE_ATTRIBUTES)
-            << "handed over after the stop, yet renamed: " << Utf8(path);
+    EXPECT_TRUE(row.stop != 'E' ||
+                support::RunHostShell(L"! find . -name '[0-9]*' | grep -q .", root))
+        << "a folder renamed";
+    if (!large) support::ExpectRenamed(before, root, row.lengths, oldNames);
     for (const std::wstring &path : chosen)
         EXPECT_NE(GetFileAttributesW(driver::LongPath(root + L"\\" + path).c_str()),
                   INVALID_FILE_ATTRIBUTES)
