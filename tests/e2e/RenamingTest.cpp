@@ -129,10 +129,6 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         ASSERT_TRUE(entry[0] == L'$' ? support::RunHostShell(entry.substr(1), root)
                                      : support::MakeDirs(root + L"\\" + entry))
             << Utf8(entry);
-    std::wstring argument = row.argument ? row.argument : L"\"" + root + L"\"";
-    for (size_t star; (star = argument.find(L'*')) != std::wstring::npos;)
-        argument.replace(star, 1, sandbox.Path());
-    const size_t later = argument.find(L'>');
     // A file with bytes of its own in every folder of a small tree, hidden or read-only
     // folders by name, and the folders in use held open.
     int folders = 0, failing = 0;
@@ -168,12 +164,16 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     }
     if (!row.stop) before = support::Snapshot(root); // with the files written above
     const auto outside = support::Snapshot(sandbox / L"outside");
+    std::wstring argument = row.argument ? row.argument : L"\"" + root + L"\"";
+    for (size_t star; (star = argument.find(L'*')) != std::wstring::npos;)
+        argument.replace(star, 1, sandbox.Path());
     support::SetLogPixels(row.dpi);
     std::vector<std::unique_ptr<driver::TProcess>> copies;
     const auto start = [&](const std::wstring &arguments) {
         copies.push_back(std::make_unique<driver::TProcess>());
         return copies.back()->StartTool(arguments, tool + L"\\FolderRename.exe", sandbox.Path());
     };
+    const size_t later = argument.find(L'>');
     std::wstring together = argument.substr(0, later);
     for (size_t bar; (bar = together.find(L'|')) != std::wstring::npos; together.erase(0, bar + 1))
         ASSERT_TRUE(start(together.substr(0, bar)));
