@@ -186,8 +186,10 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         ASSERT_TRUE(start(argument.substr(later + 1)));
     }
     if (row.moreCopies > 0) {
-        // Once every other copy has handed over and ended, the test takes the lock. The run
-        // closes a second after the last hand-over and then waits for it.
+        // Once every other copy has handed over and ended, and the run has had time to rename
+        // their folders (under 0.1 s), the test takes the lock. The run stays open a second after
+        // the last hand-over, not only a second after its start: it is still there, closes a
+        // second after that hand-over and then waits for the lock.
         ASSERT_TRUE(support::WaitUntil(
             [&] {
                 return std::count_if(copies.begin(), copies.end(),
@@ -195,9 +197,10 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
             },
             20000))
             << "copies still running: the run did not take them all";
+        Sleep(400);
         TRunLock lock;
         lock.Acquire(false);
-        Sleep(1200);
+        Sleep(800);
         EXPECT_TRUE(SendToRun({root + L"\\chosen " + std::to_wstring(row.moreCopies + 2)}))
             << "not taken while the run waits for its lock";
     }
