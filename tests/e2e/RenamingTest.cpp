@@ -35,7 +35,8 @@ struct TRunRow {
     const char *settings; // FolderRename.ini beside the tool
     // Folders below the root, or "$" and a host shell command run in the root. Folders whose
     // name starts with "in use" are held open without delete sharing: they cannot be moved. A
-    // folder "held" is held so too until a moment after "w\watch" went, then made immutable.
+    // folder "held" is held so too; once "w\watch" went, it is made immutable and let go, and
+    // a moment later made movable again.
     // Folders whose name starts with "chosen" keep it: they are chosen in the arguments, or lie in
     // a folder handed over after a stop.
     std::vector<std::wstring> tree;
