@@ -25,9 +25,12 @@ int32_t RandomBelow(int32_t n);
 
 // Renaming run.
 
-// Every folder below path, each before its descendants; links to folders are left out. A stop
-// request ends the search early with what was found so far.
-mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive);
+// Every folder below path, each before its descendants; links to folders and the folders Windows
+// keeps for itself (hidden and system) are left out, with all they hold. Adds to unlisted the
+// folders whose listing failed, so that what they hold was not found. A stop request ends the
+// search early with what was found so far.
+mv::TStrArr CollectSubfolders(const std::wstring &path, bool recursive,
+                              int32_t *unlisted = nullptr);
 
 // The names one folder may take, drawn one after another as the last one proves taken.
 struct TNameDraw {
@@ -101,6 +104,7 @@ bool CloseRun();
 struct TRunCounts {
     int32_t found = 0;
     int32_t renamed = 0;
+    int32_t unlisted = 0; // folders whose listing failed: what they hold was not found
     bool stopped = false; // a stop came while folders were left
 };
 // Renames everything below the folders, deepest first, and adds to the counts; none of the
@@ -112,12 +116,16 @@ void RunRenaming();
 std::string MakeIniPath(const std::string &exePath);
 // Below 1 gives 1, above 255 gives 255.
 int32_t ClampDigitCount(int32_t digits);
-// The error box text of one failed move: both paths as given, without long-path prefix.
-std::wstring MoveErrorText(const std::wstring &sourcePath, const std::wstring &targetPath);
-// The summary box text; the time line is left out when frequency is not positive. A stopped
-// run ends with a line that says so and how many folders keep their old names.
+// The error box text of one failed move: both paths as given, without long-path prefix; then,
+// after an empty line, the system's message for the error, and for a folder refused or held the
+// likely reasons in plain words.
+std::wstring MoveErrorText(const std::wstring &sourcePath, const std::wstring &targetPath,
+                           DWORD error, const std::wstring &systemMessage);
+// The summary box text; the time line is left out when frequency is not positive. Folders that
+// could not be searched get a line, and so does a stopped run, with how many folders keep their
+// old names.
 std::string SummaryText(int32_t found, int32_t renamed, int64_t frequency, int64_t start,
-                        int64_t stop, bool stopped = false);
+                        int64_t stop, int32_t unlisted = 0, bool stopped = false);
 
 // The question before a run on a folder that everything else depends on.
 

@@ -108,7 +108,7 @@ void RunRenaming() {
     if (!started) return;
     MessageBoxA(nullptr,
                 SummaryText(counts.found, counts.renamed, CounterFrequency, CounterStart,
-                            CounterStop, counts.stopped)
+                            CounterStop, counts.unlisted, counts.stopped)
                     .c_str(),
                 "Morvandels Folder Renamer", MB_OK);
 }

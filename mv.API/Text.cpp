@@ -190,4 +190,17 @@ std::string FloatToStr(double value, int32_t width, int32_t decimals) {
     return text;
 }
 
+std::wstring SystemErrorText(DWORD error) {
+    TLocalText buffer;
+    // The text is allocated by the call; inserts are left as they are, since there are no
+    // arguments to put in.
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<PWSTR>(buffer.Put()), 0, nullptr);
+    std::wstring text(buffer.Get() ? buffer.Get() : L"", buffer.Get() ? length : 0);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+
 } // namespace mv

@@ -170,6 +170,10 @@ std::wstring IncludeTrailingBackslashW(const std::wstring &w);
 bool DirectoryExists(const std::string &path);
 bool FileExists(const std::string &path);
 
+// The system's own message for a Win32 error code in the user's language, without its trailing
+// line breaks; empty when the system has none.
+std::wstring SystemErrorText(DWORD error);
+
 std::string IntToStr(int32_t value);
 // Fixed point, "." as the point, rounded to `decimals` places, left-padded with spaces to width.
 std::string FloatToStr(double value, int32_t width, int32_t decimals);

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake make python3 clang-format g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-          wine64 fonts-wine xvfb googletest locales x11-apps x11-utils imagemagick)
+          wine64 fonts-wine xvfb googletest locales x11-apps x11-utils imagemagick
+          libcap2-bin)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
