@@ -156,6 +156,8 @@ void ReportRenaming(int32_t done, int32_t total);
 bool StopRequested();
 // Waits that long while the window answers; false, at once, on a stop.
 bool WaitAnswering(DWORD milliseconds);
+// The run is over: the window, if it was shown, stays as it is but takes no more input.
+void FinishProgress();
 // Closes the window, if it was shown.
 void EndProgress();
 // "m:ss", or "h:mm:ss" from an hour on.

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -35,6 +36,9 @@ ULONGLONG StartTick = 0;
 ULONGLONG NextPumpTick = 0;
 bool WindowTried = false;
 HHOOK DialogKeysHook = nullptr;
+HHOOK BoxPlaceHook = nullptr;
+// The message box of the run that is open now, if any.
+HWND OpenBox = nullptr;
 UINT_PTR ShowTimer = 0;
 
 HWND ProgressWindow = nullptr;
@@ -95,6 +99,8 @@ void RequestStop() {
     mv::SetControlText(StopButton, "Stopping");
     EnableWindow(StopButton, FALSE);
     if (Taskbar) Taskbar->SetProgressState(ProgressWindow, TBPF_PAUSED);
+    // The run still waits for the box: the person must see it, and its OK takes the keys.
+    if (OpenBox) SetForegroundWindow(OpenBox);
 }
 
 void Refresh() {
@@ -172,6 +178,43 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// Moves a box that the window covers, or that covers the window, below the window, or above it
+// where the work area has no room below: the box must be seen, and Stop must stay within reach.
+void KeepClear(HWND box) {
+    RECT boxRect, windowRect, overlap;
+    if (!ProgressWindow || !IsWindowVisible(ProgressWindow) || !GetWindowRect(box, &boxRect) ||
+        !GetWindowRect(ProgressWindow, &windowRect) ||
+        !IntersectRect(&overlap, &boxRect, &windowRect))
+        return;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(ProgressWindow, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const LONG height = boxRect.bottom - boxRect.top;
+    const LONG gap = mv::ScaleForDpi(8, mv::WindowDpi(ProgressWindow));
+    LONG top = windowRect.bottom + gap;
+    if (top + height > monitor.rcWork.bottom)
+        top = std::max(monitor.rcWork.top, windowRect.top - gap - height);
+    SetWindowPos(box, nullptr, boxRect.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool IsMessageBox(HWND window) {
+    wchar_t name[8] = {};
+    // The class of dialog boxes, and so of message boxes.
+    return GetClassNameW(window, name, 8) && wcscmp(name, L"#32770") == 0;
+}
+
+// Follows the run's message boxes: each is kept clear of the window when it opens, and a stop
+// brings the one that is open to the front.
+LRESULT CALLBACK BoxPlaceProc(int code, WPARAM wParam, LPARAM lParam) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && window != ProgressWindow && IsMessageBox(window)) {
+        OpenBox = window;
+        KeepClear(window);
+    }
+    if (code == HCBT_DESTROYWND && window == OpenBox) OpenBox = nullptr;
+    return CallNextHookEx(BoxPlaceHook, code, wParam, lParam);
+}
+
 bool CreateProgressWindow() {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSW windowClass = {};
@@ -185,7 +228,8 @@ bool CreateProgressWindow() {
     TaskbarButtonCreated = RegisterWindowMessageA("TaskbarButtonCreated");
 
     // Made hidden in the middle of the main monitor's work area, so that its DPI is that
-    // monitor's; then sized for that DPI and placed.
+    // monitor's; then sized for that DPI and placed in the middle of the upper half, clear of
+    // the message boxes, which open in the middle.
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
@@ -200,8 +244,8 @@ bool CreateProgressWindow() {
     mv::AdjustWindowRectForDpi(frame, style, WS_EX_APPWINDOW, dpi);
     const int32_t width = frame.right - frame.left, height = frame.bottom - frame.top;
     SetWindowPos(ProgressWindow, nullptr, (work.left + work.right - width) / 2,
-                 (work.top + work.bottom - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+                 std::max(work.top, work.top + ((work.bottom - work.top) / 2 - height) / 2), width,
+                 height, SWP_NOZORDER | SWP_NOACTIVATE);
 
     auto child = [&](const char *className, DWORD childStyle, const char *text, int id) {
         return mv::CreateControl(className, text, WS_CHILD | WS_VISIBLE | childStyle, 0, 0, 0, 0,
@@ -224,6 +268,7 @@ bool CreateProgressWindow() {
     GetWindowThreadProcessId(GetForegroundWindow(), &foregroundProcess);
     ShowWindow(ProgressWindow,
                foregroundProcess == GetCurrentProcessId() ? SW_SHOWNOACTIVATE : SW_SHOW);
+    if (OpenBox) KeepClear(OpenBox);
     SetTimer(ProgressWindow, RefreshTimer, RefreshMs, nullptr);
     return true;
 }
@@ -279,6 +324,7 @@ void CALLBACK ShowTimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
 
 void StartProgress() {
     StartTick = GetTickCount64();
+    BoxPlaceHook = SetWindowsHookExW(WH_CBT, BoxPlaceProc, nullptr, GetCurrentThreadId());
     ShowTimer = SetTimer(nullptr, 0, ShowDelayMs, ShowTimerProc);
 }
 
@@ -308,11 +354,24 @@ bool WaitAnswering(DWORD milliseconds) {
     return !StopFlag;
 }
 
-void EndProgress() {
+void FinishProgress() {
     if (ShowTimer) KillTimer(nullptr, ShowTimer);
     ShowTimer = 0;
     if (DialogKeysHook) UnhookWindowsHookEx(DialogKeysHook);
     DialogKeysHook = nullptr;
+    if (!ProgressWindow) return;
+    KillTimer(ProgressWindow, RefreshTimer);
+    // It stays on the screen, and in front where it was, so that the summary opens in front of
+    // it: gone, it would hand the foreground to another program's window, and the summary would
+    // open behind that one.
+    EnableWindow(ProgressWindow, FALSE);
+}
+
+void EndProgress() {
+    FinishProgress();
+    if (BoxPlaceHook) UnhookWindowsHookEx(BoxPlaceHook);
+    BoxPlaceHook = nullptr;
+    OpenBox = nullptr;
     if (ProgressWindow) DestroyWindow(ProgressWindow);
     ProgressWindow = nullptr;
     Taskbar.Reset();

@@ -104,11 +104,12 @@ void RunRenaming() {
         }
         if (!HandOverWaiting() && CloseRun()) break;
     }
+    FinishProgress();
+    if (started)
+        MessageBoxA(nullptr,
+                    SummaryText(counts.found, counts.renamed, CounterFrequency, CounterStart,
+                                CounterStop, counts.unlisted, counts.stopped)
+                        .c_str(),
+                    "Morvandels Folder Renamer", MB_OK);
     EndProgress();
-    if (!started) return;
-    MessageBoxA(nullptr,
-                SummaryText(counts.found, counts.renamed, CounterFrequency, CounterStart,
-                            CounterStop, counts.unlisted, counts.stopped)
-                    .c_str(),
-                "Morvandels Folder Renamer", MB_OK);
 }

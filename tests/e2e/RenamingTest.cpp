@@ -40,7 +40,10 @@ struct TRunRow {
     // Folders whose name starts with "chosen" keep it: they are chosen in the arguments, or lie in
     // a folder handed over after a stop.
     std::vector<std::wstring> tree;
-    const wchar_t *failing; // what the names of the folders whose moves fail start with
+    // What the names of the folders whose moves fail start with, "|" between two. Folders named
+    // "refused..." are made immutable: Wine answers access denied, as Windows does to a folder
+    // above a file that is open.
+    const wchar_t *failing;
     // "*" stands for the sandbox; null: the root's full path, quoted. Copies of the tool split
     // by "|" start together; one after ">" starts once the first one's window shows (in a row
     // that stops, once the stop is taken).
@@ -93,16 +96,21 @@ const TRunRow Rows[] = {
      {9}},
     {"a drive root among the chosen folders: No renames nothing", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"",
      L"\"*\\drive\\a\" R:\\", {5}, IDNO},
-    {"a drive root: Yes renames everything; 255 digits clamped down", L"tool", L"drive", "[Options]\r\nDigits=300\r\n",
-     {L"a\\b", MapDriveR}, L"", L"R:\\.\\a\\..", {255}, IDYES},
+    {"a drive root: Yes renames everything but Windows' own folders; 255 digits clamped down", L"tool", L"drive",
+     "[Options]\r\nDigits=300\r\n", {L"a\\b", L"hidden\\h", L"system\\s", L"$mkdir -p '$RECYCLE.BIN/S-1-5-21-1000'",
+     L"System Volume Information\\tracking", MapDriveR}, L"", L"R:\\.\\a\\..", {255}, IDYES},
+    {"a file open deep inside holds every folder above it, each tried once after it", L"tool", L"chain", "",
+     {L"refused A\\refused B\\in use", L"a\\b"},
+     L"in use|refused", nullptr, {5}},
     // The window shows when a fifth to a third of these folders are found (Wine, two cores).
     {"a long run stopped by Escape while it searches: nothing renamed", L"tool", L"big", "",
      {L"$bash -c 'mkdir -p d{0..9}/d{0..9}/d{0..9}/d{0..9}'"}, L"", nullptr, {}, 0, 'E'},
     {"a long run at 200% stopped by its button", L"tool", L"big", "", {LongRunTree}, L"", nullptr, {5}, 0, 'B', 192},
     // Windows refuses names with "?" that the host made: their moves fail at once, with no retry.
-    {"a box before the window is due; the window comes beside it and an Enter still answers the box; Stop while the "
-     "next is open; a copy after the stop", L"tool", L"storm", "", {L"$bash -c 'mkdir -p chosen\\ 1/bad\\?{1..40}'",
-     L"chosen 2\\chosen a"}, L"bad?", L"\"*\\storm\\chosen 1\">\"*\\storm\\chosen 2\"", {5}, 0, 'S'},
+    {"a box before the window is due; the window comes clear of it and an Enter still answers the box; Stop while "
+     "the next is open brings it to the front; a copy with a drive root after the stop asks nothing; the summary in "
+     "front of the window", L"tool", L"storm", "", {L"$bash -c 'mkdir -p chosen\\ 1/bad\\?{1..40}'",
+     L"chosen 2\\chosen a", MapDriveR}, L"bad?", L"\"*\\storm\\chosen 1\">\"*\\storm\\chosen 2\" R:\\", {5}, 0, 'S'},
     {"Escape while a held folder is waited for", L"tool", L"big", "", {L"in use\\a"}, L"in use", nullptr, {5}, 0, 'W'},
 };
 // clang-format on
@@ -115,6 +123,13 @@ template <typename TUntil> bool SeeRenaming(HWND progress, TUntil until) {
             until(done, total))
             return true;
     }
+    return false;
+}
+
+// True when a lies in front of b: without a window manager Wine keeps the stacking itself.
+bool InFront(HWND a, HWND b) {
+    for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT))
+        if (window == a || window == b) return window == a;
     return false;
 }
 
@@ -132,9 +147,20 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
             << Utf8(entry);
     // A file with bytes of its own in every folder of a small tree, hidden or read-only
     // folders by name, and the folders in use held open.
-    int folders = 0, failing = 0;
+    int folders = 0, unlisted = 0;
     std::vector<HANDLE> inUse;
-    std::set<std::wstring> oldNames, chosen;
+    std::set<std::wstring> oldNames, chosen, failingPaths;
+    const auto startsWith = [](const std::wstring &name, const std::wstring &start) {
+        return name.compare(0, start.size(), start) == 0;
+    };
+    const auto isFailing = [&](const std::wstring &name) {
+        for (std::wstring list = row.failing; !list.empty();) {
+            const size_t bar = std::min(list.find(L'|'), list.size());
+            if (startsWith(name, list.substr(0, bar))) return true;
+            list.erase(0, bar + 1);
+        }
+        return false;
+    };
     // Trees of thousands of folders are counted by the host: through Wine a read takes seconds.
     const bool large = row.stop == 'E' || row.stop == 'B';
     auto before = large ? std::vector<support::TEntry>() : support::Snapshot(root);
@@ -143,9 +169,22 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         const std::wstring path = driver::LongPath(root + L"\\" + e.path);
         ASSERT_TRUE(row.stop || support::WriteBytes(path + L"\\f.bin",
                                                     Utf8(e.path) + std::string("\0\xff", 2)));
-        if (e.name == L"hidden")
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-        if (e.name == L"readonly") SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        // Windows keeps its own folders hidden and system: they and all they hold keep their
+        // names and are not found.
+        const bool windowsOwn =
+            startsWith(e.path, L"$RECYCLE.BIN") || startsWith(e.path, L"System Volume");
+        const DWORD attribute = windowsOwn ? FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
+                                : e.name == L"hidden"   ? FILE_ATTRIBUTE_HIDDEN
+                                : e.name == L"system"   ? FILE_ATTRIBUTE_SYSTEM
+                                : e.name == L"readonly" ? FILE_ATTRIBUTE_READONLY
+                                                        : 0;
+        if (attribute) SetFileAttributesW(path.c_str(), attribute);
+        // Wine refuses to list a folder whose name Windows could not hold.
+        unlisted += e.name.find(L'?') != std::wstring::npos;
+        if (windowsOwn) {
+            oldNames.insert(e.name);
+            continue;
+        }
         if (e.name.compare(0, 6, L"chosen") == 0) {
             chosen.insert(e.path);
             oldNames.insert(e.name);
@@ -156,13 +195,17 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
             ASSERT_NE(inUse.back(), INVALID_HANDLE_VALUE) << Utf8(e.path);
         }
-        if (*row.failing && e.name.compare(0, wcslen(row.failing), row.failing) == 0) {
+        if (isFailing(e.name)) {
             oldNames.insert(e.name);
-            ++failing;
+            failingPaths.insert(root + L"\\" + e.path);
         }
         if (row.stop || row.answer == IDNO || row.answer < 0) oldNames.insert(e.name);
         ++folders;
     }
+    // Once their files are written. On Windows the file held open below them would refuse these.
+    const bool refusing = wcsstr(row.failing, L"refused") != nullptr;
+    ASSERT_TRUE(!refusing ||
+                support::RunHostShell(L"chattr +i 'refused A' 'refused A/refused B'", root));
     if (!row.stop) before = support::Snapshot(root); // with the files written above
     const auto outside = support::Snapshot(sandbox / L"outside");
     std::wstring argument = row.argument ? row.argument : L"\"" + root + L"\"";
@@ -182,6 +225,14 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     for (int i = 2; i <= row.moreCopies + 1; ++i)
         ASSERT_TRUE(start(L"\"" + root + L"\\chosen " + std::to_wstring(i) + L"\""));
     const driver::TProcess &process = *copies.front();
+    // The held folder is first tried right after the folder inside it went.
+    ULONGLONG firstTry = 0;
+    if (row.stop == 'W') {
+        const std::wstring inside = driver::LongPath(root + L"\\in use\\a");
+        ASSERT_TRUE(support::WaitUntil(
+            [&] { return GetFileAttributesW(inside.c_str()) == INVALID_FILE_ATTRIBUTES; }, 20000));
+        firstTry = GetTickCount64();
+    }
     if (later != std::wstring::npos && !row.stop) {
         ASSERT_NE(process.WaitForWindow(ProgressClass, 20000), nullptr) << "no progress window";
         ASSERT_TRUE(start(argument.substr(later + 1)));
@@ -261,19 +312,32 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         EXPECT_TRUE(row.stop != 'W' ||
                     SeeRenaming(progress, [](int done, int total) { return done == total - 1; }))
             << "the last folder was not reached";
+        // Early in the last wait step (10, 20 ... 640 ms, then the 730 ms left of the two
+        // seconds): a stop that let the step run out would come 0.6 s late.
+        while (row.stop == 'W' && GetTickCount64() < firstTry + 1400)
+            Sleep(1);
         if (row.stop == 'S') {
+            RECT boxPlace, windowPlace, overlap;
+            GetWindowRect(errorBox.window, &boxPlace), GetWindowRect(progress, &windowPlace);
+            EXPECT_FALSE(IntersectRect(&overlap, &boxPlace, &windowPlace))
+                << "the window and the box cover each other";
             // The box keeps the keyboard: an Enter on whatever has it answers the box.
             support::PressKey(nullptr, VK_RETURN);
             EXPECT_TRUE(support::WaitUntil([&] { return !IsWindowVisible(errorBox.window); }))
                 << "the Enter did not answer the box";
             boxes.push_back(errorBox);
             ASSERT_TRUE(process.WaitForBox(errorBox, 20000)) << "the run did not go on";
-            // It is answered below, once the run is stopped.
+            // It is answered once the run is stopped.
         }
         if (row.stop != 'B') support::PressKey(progress, VK_ESCAPE);
         const ULONGLONG stopped = GetTickCount64();
         EXPECT_TRUE(support::WaitUntil([&] { return !IsWindowEnabled(stop); }))
             << "the stop was not taken";
+        // The box the run still waits for comes to the front, with the keyboard.
+        EXPECT_TRUE(row.stop != 'S' ||
+                    support::WaitUntil([&] { return GetForegroundWindow() == errorBox.window; }))
+            << "the box did not come to the front";
+        EXPECT_TRUE(row.stop != 'S' || InFront(errorBox.window, progress)) << "the box is behind";
         // The stop ends the wait for a held folder at once, not after its two seconds.
         driver::TBox summary;
         if (row.stop == 'W' && process.WaitForBox(summary, 20000)) {
@@ -283,6 +347,19 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         if (later != std::wstring::npos) {
             ASSERT_TRUE(start(argument.substr(later + 1)));
             EXPECT_TRUE(driver::AnswerUntilExit(*copies.back(), 20000).finished);
+        }
+        if (row.stop == 'S') {
+            boxes.push_back(errorBox);
+            ASSERT_TRUE(process.AnswerBox(errorBox));
+            // The summary opens in front of the window, which is still there; nothing asks first.
+            ASSERT_TRUE(process.WaitForBox(summary, 20000)) << "no summary";
+            EXPECT_TRUE(IsWindow(progress) && InFront(summary.window, progress))
+                << "the summary is not in front of the window";
+            EXPECT_EQ(summary.text.find(L"go on?"), std::wstring::npos)
+                << "a question after the stop";
+            boxes.push_back(summary);
+            process.AnswerBox(summary,
+                              summary.text.find(L"go on?") == std::wstring::npos ? IDOK : IDNO);
         }
     }
     // Every copy ends with 0; whichever made the run shows its boxes.
@@ -296,8 +373,9 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     }
     for (HANDLE handle : inUse)
         CloseHandle(handle);
-    if (wcscmp(row.root, L"drive") == 0)
+    if (std::count(row.tree.begin(), row.tree.end(), MapDriveR))
         support::RunHostShell(L"rm -f ${PWD%%/drive_c/*}/dosdevices/r:", root);
+    if (refusing) support::RunHostShell(L"chattr -i 'refused A' 'refused A/refused B'", root);
     // Short runs show only their boxes; a copy that joins a run shows nothing.
     if (!row.stop && !*row.failing && copies.size() == 1) {
         EXPECT_EQ(process.SeenClasses(),
@@ -312,17 +390,27 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     }
     // Every failing folder gets its error box until a stop (after two in the row that stops
     // while a box is open).
-    const size_t failed = row.stop == 'S' ? 2 : row.stop ? 0 : failing;
+    const size_t failed = row.stop == 'S' ? 2 : row.stop ? 0 : failingPaths.size();
     ASSERT_EQ(boxes.size(), failed + 1);
     for (size_t i = 0; i < failed; ++i) {
-        const std::wstring head = L"An error occured by trying to move\r\n" + root + L"\\" +
-                                  (chosen.empty() ? L"" : L"chosen 1\\") + row.failing;
-        const std::wstring &text = boxes[i].text;
-        const std::wstring name = text.substr(text.find_last_of(L'\\') + 1);
+        // Each names a failing folder, once, and a new name beside it; then why it failed.
+        const std::wstring &text = boxes[i].text, head = L"An error occured by trying to move\r\n";
+        const size_t to = text.find(L"\r\nto\r\n"), end = text.find(L"\r\n", to + 6);
+        const std::wstring source = text.substr(head.size(), to - head.size());
+        const std::wstring target = text.substr(to + 6, end - to - 6);
+        const std::wstring name = target.substr(target.find_last_of(L'\\') + 1);
         EXPECT_EQ(boxes[i].caption, L"Error Detected!");
-        EXPECT_EQ(Utf8(text.substr(0, head.size())), Utf8(head));
+        EXPECT_EQ(failingPaths.erase(source), 1u) << Utf8(text);
+        EXPECT_EQ(Utf8(target.substr(0, target.size() - name.size())),
+                  Utf8(source.substr(0, source.find_last_of(L'\\') + 1)));
         EXPECT_TRUE(support::AllDigits(name)) << Utf8(text);
         EXPECT_EQ(name.size(), *row.lengths.begin()) << Utf8(text);
+        const wchar_t *last = source.c_str() + source.find_last_of(L'\\') + 1;
+        const DWORD error = startsWith(last, L"in use")    ? ERROR_SHARING_VIOLATION
+                            : startsWith(last, L"refused") ? ERROR_ACCESS_DENIED
+                                                           : ERROR_INVALID_NAME;
+        EXPECT_EQ(Utf8(text),
+                  Utf8(MoveErrorText(source, target, error, mv::SystemErrorText(error))));
     }
     const driver::TBox &summary = boxes.back();
     EXPECT_EQ(summary.caption, L"Morvandels Folder Renamer");
@@ -330,7 +418,8 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     ASSERT_TRUE(std::regex_match(
         summary.text, counts,
         std::wregex(L"Found: ([0-9]+) folders\r\nRenamed: ([0-9]+) of \\1 folders\r\n"
-                    L"Needed: ([ 0-9]{2,}\\.[0-9]{7}) seconds"
+                    L"Needed: ([ 0-9]{2,}\\.[0-9]{7}) seconds(\r\nNot searched: ([0-9]+) folders "
+                    L"could not be opened, so what they hold keeps its names)?"
                     L"(\r\nStopped before the end: ([0-9]+) folders keep their old names)?")))
         << Utf8(summary.text);
     const int found = std::stoi(counts[1]), renamed = std::stoi(counts[2]);
@@ -345,14 +434,17 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     if (!row.stop) {
         EXPECT_EQ(renamed, folders - static_cast<int>(failed));
     }
-    // A folder held for good gets its box within a few seconds.
+    // A folder held for good gets its box within a few seconds; the folders above it are tried
+    // once each, so that all of them take one folder's waits.
     if (failed > 0) {
-        EXPECT_LT(std::stod(counts[3]), 8.0);
+        EXPECT_LT(std::stod(counts[3]), refusing ? 3.5 : 8.0);
     }
-    EXPECT_EQ(counts[4].matched, row.stop != 0) << "the line of a stopped run";
+    EXPECT_EQ(counts[5].matched ? std::stoi(counts[5]) : 0, unlisted)
+        << "the folders that could not be searched";
+    EXPECT_EQ(counts[6].matched, row.stop != 0) << "the line of a stopped run";
     if (row.stop) {
         EXPECT_LT(renamed, found);
-        EXPECT_EQ(counts[5].matched ? std::stoi(counts[5]) : -1, found - renamed);
+        EXPECT_EQ(counts[7].matched ? std::stoi(counts[7]) : -1, found - renamed);
     }
     EXPECT_TRUE(row.stop != 'E' ||
                 support::RunHostShell(L"! find . -name '[0-9]*' | grep -q .", root))
