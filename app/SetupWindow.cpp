@@ -333,12 +333,14 @@ void CreateSetupWindow() {
 
 void RunMessageLoop() {
     UpdateWindow(MainWindow);
-    // Filtered to the window (its controls included); -1 gets no path of its own because the
-    // window lives as long as the loop.
+    // Every message of the thread, not only the window's: the input method's window and COM's
+    // hidden window live on this thread too, and a message left queued for either can hang the
+    // input method, and the window with it. A failure (-1) ends the loop as WM_QUIT does: going
+    // on would spin on it.
     // The Unicode forms hand a typed character to the edit box whole; through the ANSI forms,
     // under the UTF-8 code page, every character outside ASCII arrived there as "?". The window
     // procedure still receives its own messages in their ANSI form.
-    while (GetMessageW(&LoopMessage, MainWindow, 0, 0) != 0) {
+    while (GetMessageW(&LoopMessage, nullptr, 0, 0) > 0) {
         // The dialog manager gives the window Tab, the arrow keys and Escape.
         if (IsDialogMessageW(MainWindow, &LoopMessage)) continue;
         TranslateMessage(&LoopMessage);

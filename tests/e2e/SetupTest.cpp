@@ -113,6 +113,7 @@ struct TSetupRow {
     TLines after;
     std::set<std::wstring> sendTo; // what SendTo holds beyond what it held
     int dpi = 96;                  // the display scale the tool starts at
+    bool closesIme = false;        // WM_CLOSE posted to the tool's input method window
 };
 
 // Where the controls sit at 96 DPI, in client coordinates, in the order they are made: Install,
@@ -241,7 +242,8 @@ TEST(Setup, Rows) {
                              command.size() + 1);
              RegSetKeyValueA(HKEY_CURRENT_USER, mv::WideToAnsi(ShellKey).c_str(), nullptr, REG_SZ, "Caf\xE9", 5);
          }, 1, L"Caf\u00e9", "CU", nullptr, L"", L"Uninstall", {}, {}},
-        {"at 150%: Escape closes", [] {}, 0, DefaultName, "CI", nullptr, ESC, nullptr, {}, {}, 144},
+        {"at 150%: the input method's window gets its messages; Escape closes", [] {}, 0, DefaultName, "CI",
+         nullptr, ESC, nullptr, {}, {}, 144, true},
         {"at 200%: Uninstall removes the verb", [&] { putVerb(L"Big", ours); }, 0, L"Big", "CU", nullptr, L"",
          L"Uninstall", {}, {}, 192},
     };
@@ -256,6 +258,17 @@ TEST(Setup, Rows) {
         HWND window = tool.WaitForWindow(L"Morvandels_UI_CLASS", 20000);
         ASSERT_TRUE(window) << "no window in 20 s";
         ASSERT_EQ(WaitForInputIdle(tool.Handle(), 20000), 0u) << "not waiting for input in 20 s";
+        if (row.closesIme) {
+            // Wine gives every GUI thread an input method window; the tool's closes only if the
+            // loop hands it the message posted to it.
+            HWND ime = FindWindowExW(nullptr, nullptr, L"IME", nullptr);
+            while (ime && GetWindowThreadProcessId(ime, nullptr) != tool.ThreadId())
+                ime = FindWindowExW(nullptr, ime, L"IME", nullptr);
+            ASSERT_TRUE(ime) << "no input method window on the tool's thread";
+            PostMessageW(ime, WM_CLOSE, 0, 0);
+            EXPECT_TRUE(support::WaitUntil([&] { return !IsWindow(ime); }))
+                << "the WM_CLOSE posted to the input method's window stayed in the queue";
+        }
         HWND edit = driver::FindChild(window, L"Edit");
         HWND context = driver::FindChild(window, L"Button", L"Context");
         EXPECT_EQ(driver::WindowText(window), L"Morvandels Folder Rename");
