@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders the setup window on the virtual display at 100 % and at 200 % display scale and saves
-# docs/setup-window.png and docs/setup-window-200.png; then the progress window in the middle of
-# a run on a generated tree, docs/progress-window.png.
+# docs/setup-window.png and docs/setup-window-200.png; then the screen with the progress window in
+# the middle of a run on a generated tree, docs/progress-window.png.
 # Usage: scripts/screenshot.sh
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
@@ -51,8 +51,13 @@ shoot() {
     sleep "${SETTLE:-2}"
     window=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$title" 'index($0, t) {print $1; exit}')
     mkdir -p "$(dirname "$output")"
-    # A window that is gone by now would keep import waiting for ever.
-    timeout 30 import -window "$window" "$output"
+    # A window that is gone by now would keep import waiting for ever. With SCREEN set, the whole
+    # screen at half size, which shows where the window stands.
+    if [ -n "${SCREEN:-}" ]; then
+        timeout 30 import -window root -resize 50% "$output"
+    else
+        timeout 30 import -window "$window" "$output"
+    fi
     stop_tool
     echo "Saved $output ($dpi DPI)"
 }
@@ -68,5 +73,5 @@ TREE="$BUILD_DIR/shot-tree"
 rm -rf "$TREE"
 mkdir -p "$TREE"
 (cd "$TREE" && mkdir -p d{0..19}/d{0..19}/d{0..99})
-SETTLE=8 shoot "Morvandels Folder Renamer" "$ROOT/docs/progress-window.png" 96 "Z:${TREE//\//\\}"
+SETTLE=14 SCREEN=1 shoot "Morvandels Folder Renamer" "$ROOT/docs/progress-window.png" 96 "Z:${TREE//\//\\}"
 rm -rf "$TREE"
