@@ -377,9 +377,10 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     }
     for (HANDLE handle : inUse)
         CloseHandle(handle);
+    // Undone with the tree's removal: the drive letter, and what was made immutable.
+    std::wstring undo = refusing ? L"chattr -R -i . && " : L"";
     if (std::count(row.tree.begin(), row.tree.end(), MapDriveR))
-        support::RunHostShell(L"rm -f ${PWD%%/drive_c/*}/dosdevices/r:", root);
-    if (refusing) support::RunHostShell(L"chattr -i" + refused, root);
+        undo += L"rm -f ${PWD%%/drive_c/*}/dosdevices/r: && ";
     // Short runs show only their boxes; a copy that joins a run shows nothing.
     if (!row.stop && !*row.failing && copies.size() == 1) {
         EXPECT_EQ(process.SeenClasses(),
@@ -389,7 +390,7 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     if (row.answer == IDNO || row.answer < 0) {
         EXPECT_TRUE(boxes.empty()) << "a box after No, or at all";
         support::ExpectRenamed(before, root, {}, oldNames); // every folder as it was
-        support::RunHostShell(L"rm -rf ./*", sandbox.Path());
+        support::RunHostShell(undo + L"rm -rf ./*", sandbox.Path());
         return;
     }
     // Every failing folder gets its error box until a stop (after two in the row that stops
@@ -469,9 +470,9 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     }
     // The host removes a large tree in a moment, where Wine takes seconds; a tree of thousands of
     // folders goes aside and is removed while the next rows run.
-    support::RunHostShell(large ? L"t=$(mktemp -d ../gone.XXXXXX) && mv ./* $t && "
-                                  L"(rm -rf $t </dev/null >/dev/null 2>&1 &)"
-                                : L"rm -rf ./*",
+    support::RunHostShell(undo + (large ? L"t=$(mktemp -d ../gone.XXXXXX) && mv ./* $t && "
+                                          L"(rm -rf $t </dev/null >/dev/null 2>&1 &)"
+                                        : L"rm -rf ./*"),
                           sandbox.Path());
 }
 
