@@ -37,9 +37,10 @@ start_session() {
     # Root passes every permission, so a folder's rights would refuse nothing, where Windows
     # honours a folder's ACL even for an administrator's ordinary programs: the server, which
     # opens every file for Wine, runs without the two capabilities that bypass permissions.
-    if [ "$(id -u)" -eq 0 ]; then
-        capsh --drop=cap_dac_override,cap_dac_read_search -- -c "exec '$WINESERVER' -f -p" \
-            >/dev/null 2>&1 &
+    local capsh drop=cap_dac_override,cap_dac_read_search
+    capsh=$(command -v capsh || echo /sbin/capsh)
+    if [ "$(id -u)" -eq 0 ] && "$capsh" --drop=$drop -- -c true >/dev/null 2>&1; then
+        "$capsh" --drop=$drop -- -c "exec '$WINESERVER' -f -p" >/dev/null 2>&1 &
     else
         "$WINESERVER" -f -p >/dev/null 2>&1 &
     fi
