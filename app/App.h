@@ -110,8 +110,10 @@ struct TRunCounts {
 // Renames everything below the folders, deepest first, and adds to the counts; none of the
 // folders may hold another.
 void RenameBelow(const mv::TStrArr &folders, int32_t digits, TRunCounts &counts);
-// Takes in every hand-over, asks where a folder needs it, renames, and shows the summary.
-void RunRenaming();
+// Takes in every hand-over, asks where a folder needs it, renames, and shows the summary. A run
+// that a drop started has its whole selection and waits for no copies; its windows and boxes
+// come to the front.
+void RunRenaming(bool dropped = false);
 // The settings file beside the executable: same folder, same name, extension ".ini".
 std::string MakeIniPath(const std::string &exePath);
 // Below 1 gives 1, above 255 gives 255.
@@ -146,6 +148,15 @@ std::wstring GuardText(const std::vector<TGuard> &guards);
 // True when the run may go on with these folders: nothing to ask, or the user answered Yes.
 bool ConfirmRun(const mv::TStrArr &folders);
 
+// The context-menu entry's drop target, served when Explorer starts the program for it.
+
+// The class, as the registry spells it.
+extern const char DropTargetClassId[];
+// "-Embedding" or "/Embedding", in any letter case: COM started the program as its server.
+bool IsServerArgument(const std::string &argument);
+// Serves the drop target until a drop came, for at most that long; what was dropped, files too.
+mv::TStrArr WaitForDrop(DWORD timeoutMs);
+
 // Progress of a long run: a window shown once the run has taken about a second. The run reports
 // its counts, and each time it asks whether to stop the window gets its messages.
 
@@ -154,6 +165,13 @@ void ReportFolderFound();
 // A total below 0: the run searches again.
 void ReportRenaming(int32_t done, int32_t total);
 bool StopRequested();
+// Stop, as the window's button asks it: for the rest of the process.
+void RequestStop();
+// Explorer lets the program it started for a drop come to the front: the window and every box
+// of the run take the foreground.
+void BringRunToFront();
+// The type of a box of the run: MB_SETFOREGROUND added where the run comes to the front.
+UINT RunBoxType(UINT type);
 // Waits that long while the window answers; false, at once, on a stop.
 bool WaitAnswering(DWORD milliseconds);
 // The run is over: the window, if it was shown, stays as it is but takes no more input.

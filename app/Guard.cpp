@@ -92,5 +92,5 @@ bool ConfirmRun(const mv::TStrArr &folders) {
     if (text.empty()) return true;
     // No is the default button, so Enter keeps the folders; a Yes/No box ignores Escape.
     return MessageBoxW(nullptr, text.c_str(), L"Morvandels Folder Renamer",
-                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+                       RunBoxType(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) == IDYES;
 }

@@ -32,6 +32,7 @@ int32_t FoundCount = 0;
 int32_t DoneCount = 0;
 int32_t TotalCount = -1; // while the search goes on
 bool StopFlag = false;
+bool ToFront = false;
 ULONGLONG StartTick = 0;
 ULONGLONG NextPumpTick = 0;
 bool WindowTried = false;
@@ -93,6 +94,8 @@ void ShowText(HWND control, const std::string &text) {
     if (mv::GetControlText(control) != text) mv::SetControlText(control, text);
 }
 
+} // namespace
+
 void RequestStop() {
     if (StopFlag) return;
     StopFlag = true;
@@ -102,6 +105,8 @@ void RequestStop() {
     // The run still waits for the box: the person must see it, and its OK takes the keys.
     if (OpenBox) SetForegroundWindow(OpenBox);
 }
+
+namespace {
 
 void Refresh() {
     const ULONGLONG now = GetTickCount64();
@@ -266,8 +271,9 @@ bool CreateProgressWindow() {
     // an Enter meant for the box must not stop the run.
     DWORD foregroundProcess = 0;
     GetWindowThreadProcessId(GetForegroundWindow(), &foregroundProcess);
-    ShowWindow(ProgressWindow,
-               foregroundProcess == GetCurrentProcessId() ? SW_SHOWNOACTIVATE : SW_SHOW);
+    const bool boxInFront = foregroundProcess == GetCurrentProcessId();
+    ShowWindow(ProgressWindow, boxInFront ? SW_SHOWNOACTIVATE : SW_SHOW);
+    if (ToFront && !boxInFront) SetForegroundWindow(ProgressWindow);
     if (OpenBox) KeepClear(OpenBox);
     SetTimer(ProgressWindow, RefreshTimer, RefreshMs, nullptr);
     return true;
@@ -341,6 +347,14 @@ bool StopRequested() {
     // Every step of the run asks this, so it is where the window gets its turn.
     Pump();
     return StopFlag;
+}
+
+void BringRunToFront() {
+    ToFront = true;
+}
+
+UINT RunBoxType(UINT type) {
+    return ToFront ? type | MB_SETFOREGROUND : type;
 }
 
 bool WaitAnswering(DWORD milliseconds) {

@@ -78,7 +78,7 @@ bool MoveAndReport(int32_t digits, TRunCounts &counts) {
     if (StopRequested()) return true;
     MessageBoxW(nullptr,
                 MoveErrorText(folder, NewFolderPath, error, mv::SystemErrorText(error)).c_str(),
-                L"Error Detected!", MB_OK);
+                L"Error Detected!", RunBoxType(MB_OK));
     return false;
 }
 

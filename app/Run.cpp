@@ -66,9 +66,13 @@ mv::TStrArr NewFolders(const mv::TStrArr &handedOver, mv::TStrArr &comparable) {
 
 } // namespace
 
-void RunRenaming() {
+void RunRenaming(bool dropped) {
     const ULONGLONG startTick = GetTickCount64() - ProcessAgeMs();
-    const auto joinEndTick = [&] { return std::max(startTick, LastHandOverTick()) + JoinWindowMs; };
+    // A drop brings the whole selection at once: nothing is waited for. Copies and other drops
+    // that come while the run works still join it.
+    const ULONGLONG joinWindowMs = dropped ? 0 : JoinWindowMs;
+    const auto joinEndTick = [&] { return std::max(startTick, LastHandOverTick()) + joinWindowMs; };
+    if (dropped) BringRunToFront();
     TRunCounts counts;
     bool started = false;
     for (;;) {
@@ -110,6 +114,6 @@ void RunRenaming() {
                     SummaryText(counts.found, counts.renamed, CounterFrequency, CounterStart,
                                 CounterStop, counts.unlisted, counts.stopped)
                         .c_str(),
-                    "Morvandels Folder Renamer", MB_OK);
+                    "Morvandels Folder Renamer", RunBoxType(MB_OK));
     EndProgress();
 }

@@ -15,6 +15,9 @@ const char LinkDescription[] = "Folder Rename by Morvandel";
 const char ShellKeyPath[] = "SOFTWARE\\Classes\\Directory\\shell\\MorvandelsFolderRename\\";
 const char CommandSubkey[] = "command\\";
 const char SettingsKeyPath[] = "SOFTWARE\\Morvandel\\FolderRename\\";
+const char DropTargetSubkey[] = "DropTarget\\";
+const char ClassesKeyPath[] = "SOFTWARE\\Classes\\CLSID\\";
+const char ServerSubkey[] = "LocalServer32\\";
 // The key's unnamed value.
 const char DefaultValue[] = "";
 
@@ -49,6 +52,26 @@ enum TInstallState { ContextInstalled, SendToInstalled, NotInstalled };
 
 std::string CommandKeyPath() {
     return std::string(ShellKeyPath) + CommandSubkey;
+}
+
+std::string DropTargetKeyPath() {
+    return std::string(ShellKeyPath) + DropTargetSubkey;
+}
+std::string ClassKeyPath() {
+    return std::string(ClassesKeyPath) + DropTargetClassId + "\\";
+}
+std::string ServerKeyPath() {
+    return ClassKeyPath() + ServerSubkey;
+}
+
+// Where User Account Control is off, Explorer runs with full rights, and COM then ignores the
+// classes of HKEY_CURRENT_USER: a drop target there would leave the entry doing nothing.
+bool PerUserClassesServed() {
+    DWORD enabled = 1, size = sizeof enabled;
+    // A system without the value has User Account Control on.
+    RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+                 "EnableLUA", RRF_RT_REG_DWORD, nullptr, &enabled, &size);
+    return enabled != 0;
 }
 
 std::string QuotedExePath(const std::string &exePath) {
@@ -138,7 +161,15 @@ void ChangeDpi(HWND window, uint32_t dpi, const RECT &suggested) {
 TInstallState ReadInstallState(std::string &linkPath) {
     const std::string command =
         mv::RegReadString(HKEY_CURRENT_USER, CommandKeyPath(), DefaultValue);
-    if (command == CommandText(GetArgument(0))) return ContextInstalled;
+    const std::string exePath = GetArgument(0);
+    // An entry without its drop target, as earlier versions wrote it, is brought up to date by
+    // Install.
+    if (command == CommandText(exePath) &&
+        (!PerUserClassesServed() ||
+         (mv::RegReadString(HKEY_CURRENT_USER, DropTargetKeyPath(), "CLSID") == DropTargetClassId &&
+          mv::RegReadString(HKEY_CURRENT_USER, ServerKeyPath(), DefaultValue) ==
+              QuotedExePath(exePath))))
+        return ContextInstalled;
     linkPath = mv::RegReadString(HKEY_CURRENT_USER, SettingsKeyPath, DefaultValue);
     return mv::FileExists(linkPath) ? SendToInstalled : NotInstalled;
 }
@@ -189,9 +220,16 @@ void RemoveSendToShortcut() {
     mv::RegDeleteKeyPath(HKEY_CURRENT_USER, SettingsKeyPath);
 }
 
+// Only a key without subkeys can be deleted: each key's subkeys go first.
+void RemoveDropTarget() {
+    mv::RegDeleteKeyPath(HKEY_CURRENT_USER, DropTargetKeyPath());
+    mv::RegDeleteKeyPath(HKEY_CURRENT_USER, ServerKeyPath());
+    mv::RegDeleteKeyPath(HKEY_CURRENT_USER, ClassKeyPath());
+}
+
 void RemoveContextMenu() {
-    // Only a key without subkeys can be deleted, so the command goes first.
     mv::RegDeleteKeyPath(HKEY_CURRENT_USER, CommandKeyPath());
+    RemoveDropTarget();
     mv::RegDeleteKeyPath(HKEY_CURRENT_USER, ShellKeyPath);
 }
 
@@ -205,10 +243,19 @@ void RemoveContextMenu() {
     if (IsChecked(ContextRadio)) {
         mv::RegWriteString(HKEY_CURRENT_USER, ShellKeyPath, DefaultValue, MenuName);
         mv::RegWriteString(HKEY_CURRENT_USER, ShellKeyPath, "Icon", IconText(exePath));
-        // Without it Explorer shows the entry only while at most 15 items are selected; with it,
-        // for up to 100. It still starts one copy per folder, and the copies join one run.
+        // With a command alone Explorer shows the entry for up to 100 selected folders and starts
+        // one copy per folder, which join one run; a launcher may still run the command.
         mv::RegWriteString(HKEY_CURRENT_USER, ShellKeyPath, "MultiSelectModel", "Player");
         mv::RegWriteString(HKEY_CURRENT_USER, CommandKeyPath(), DefaultValue, CommandText(exePath));
+        // With the drop target Explorer shows it for any selection and starts the program once,
+        // as a COM server, to drop the whole selection on it.
+        if (PerUserClassesServed()) {
+            mv::RegWriteString(HKEY_CURRENT_USER, ServerKeyPath(), DefaultValue,
+                               QuotedExePath(exePath));
+            mv::RegWriteString(HKEY_CURRENT_USER, DropTargetKeyPath(), "CLSID", DropTargetClassId);
+        } else {
+            RemoveDropTarget();
+        }
         RemoveSendToShortcut();
     }
     if (IsChecked(SendToRadio)) {

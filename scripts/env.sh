@@ -33,7 +33,13 @@ start_session() {
     read -r display <"$fifo"
     rm -f "$fifo"
     export DISPLAY=":$display"
-    mkdir -p "$WINEPREFIX"
+    # COM calls to a local server hung for minutes and then failed in the wineserver session that
+    # made the prefix: a new prefix is made in a session of its own, which ends before ours starts.
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$WINEPREFIX"
+        "$WINE" wineboot -i >/dev/null 2>&1 </dev/null || true
+        "$WINESERVER" -w >/dev/null 2>&1 || true
+    fi
     # Root passes every permission, so a folder's rights would refuse nothing, where Windows
     # honours a folder's ACL even for an administrator's ordinary programs: the server, which
     # opens every file for Wine, runs without the two capabilities that bypass permissions.
@@ -49,6 +55,8 @@ start_session() {
     # No window manager runs on the virtual display: unmanaged windows spare the ~2 s that Wine
     # otherwise waits for one at every window and message box.
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+    # COM's service, started now rather than on demand by the first activation of a local server.
+    "$WINE" net start rpcss >/dev/null 2>&1 </dev/null || true
     trap stop_session EXIT
 }
 

@@ -2,9 +2,12 @@
 // answering it with OK, then returns the program's exit code.
 //
 //   drive.exe [--exe PROGRAM] [--cwd FOLDER] [--timeout SECONDS] [--] ARGUMENTS...
+//   drive.exe --drop [--timeout SECONDS] ITEMS...
 //
 // Without --exe it starts FolderRename.exe beside itself. The arguments are passed on as they
-// are written, each quoted. Exit code: the program's, or 124 when it did not end in time.
+// are written, each quoted. With --drop it plays Explorer's part for the installed context-menu
+// entry instead: the items are dropped, all at once, on the program that COM starts for it.
+// Exit code: the program's, or 124 when it did not end in time.
 #include "Driver.h"
 
 #include <cstdio>
@@ -25,10 +28,14 @@ void Print(const std::wstring &text) {
 
 int wmain(int argc, wchar_t **argv) {
     std::wstring exe, cwd, arguments;
+    std::vector<std::wstring> items;
+    bool drop = false;
     DWORD timeoutMs = 600000;
     int i = 1;
     for (; i < argc; ++i) {
-        if (wcscmp(argv[i], L"--exe") == 0 && i + 1 < argc) {
+        if (wcscmp(argv[i], L"--drop") == 0) {
+            drop = true;
+        } else if (wcscmp(argv[i], L"--exe") == 0 && i + 1 < argc) {
             exe = argv[++i];
         } else if (wcscmp(argv[i], L"--cwd") == 0 && i + 1 < argc) {
             cwd = argv[++i];
@@ -44,9 +51,11 @@ int wmain(int argc, wchar_t **argv) {
     for (; i < argc; ++i) {
         if (!arguments.empty()) arguments += L" ";
         arguments += L"\"" + std::wstring(argv[i]) + L"\"";
+        items.push_back(argv[i]);
     }
     driver::TProcess tool;
-    if (!tool.StartTool(arguments, exe, cwd)) {
+    if (drop ? FAILED(tool.StartByDrop(driver::EntryDropClass(), items, timeoutMs))
+             : !tool.StartTool(arguments, exe, cwd)) {
         Print(L"could not start the program\n");
         return 125;
     }

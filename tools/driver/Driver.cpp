@@ -1,7 +1,12 @@
 #include "Driver.h"
 
+#include <shlobj.h>
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <thread>
 
 namespace driver {
 
@@ -40,6 +45,66 @@ BOOL CALLBACK MatchChild(HWND window, LPARAM param) {
 
 bool IsDotName(const wchar_t *name) {
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
+}
+
+// The ids of the running copies of FolderRename.exe.
+std::set<DWORD> ToolProcesses() {
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (lstrcmpiW(entry.szExeFile, L"FolderRename.exe") == 0) ids.insert(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// Explorer's calls for one drop, made on a thread of their own: Drop may not return.
+struct TDropCall {
+    CLSID classId = {};
+    std::vector<std::wstring> items;
+    HANDLE activated = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE attached = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HRESULT result = E_FAIL;
+    ~TDropCall() {
+        for (HANDLE event : {activated, attached, returned})
+            CloseHandle(event);
+    }
+};
+
+HRESULT DropItems(TDropCall &call) {
+    IDropTarget *target = nullptr;
+    HRESULT hr = CoCreateInstance(call.classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDropTarget,
+                                  reinterpret_cast<void **>(&target));
+    SetEvent(call.activated);
+    if (FAILED(hr)) return hr;
+    WaitForSingleObject(call.attached, 20000);
+    // As in a folder's window: the items of one folder, each named within it.
+    std::vector<PIDLIST_ABSOLUTE> lists;
+    std::vector<LPCITEMIDLIST> children;
+    for (const std::wstring &item : call.items) {
+        PIDLIST_ABSOLUTE list = nullptr;
+        if (FAILED(SHParseDisplayName(item.c_str(), nullptr, &list, 0, nullptr))) continue;
+        lists.push_back(list);
+        children.push_back(ILFindLastID(list));
+    }
+    PIDLIST_ABSOLUTE folder = lists.empty() ? nullptr : ILClone(lists.front());
+    if (folder) ILRemoveLastID(folder);
+    IDataObject *data = nullptr;
+    hr = CIDLData_CreateFromIDArray(folder, static_cast<UINT>(children.size()), children.data(),
+                                    &data);
+    CoTaskMemFree(folder);
+    if (SUCCEEDED(hr)) {
+        DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+        hr = target->DragEnter(data, MK_LBUTTON, POINTL{}, &effect);
+        if (SUCCEEDED(hr)) hr = target->Drop(data, 0, POINTL{}, &effect);
+        data->Release();
+    }
+    for (PIDLIST_ABSOLUTE list : lists)
+        CoTaskMemFree(list);
+    target->Release();
+    return hr;
 }
 
 } // namespace
@@ -125,6 +190,31 @@ bool TProcess::StartTool(const std::wstring &arguments, const std::wstring &exeP
     return Start(line, workDir);
 }
 
+HRESULT TProcess::StartByDrop(const std::wstring &classId, const std::vector<std::wstring> &items,
+                              DWORD dropTimeoutMs) {
+    auto call = std::make_shared<TDropCall>();
+    call->items = items;
+    if (FAILED(CLSIDFromString(classId.c_str(), &call->classId))) return E_INVALIDARG;
+    const std::set<DWORD> before = ToolProcesses();
+    std::thread([call] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        call->result = DropItems(*call);
+        SetEvent(call->returned);
+        CoUninitialize();
+    }).detach();
+    // The server is running from its activation until the drop, and waits for it.
+    WaitForSingleObject(call->activated, 60000);
+    for (DWORD id : ToolProcesses()) {
+        if (before.count(id) || process_) continue;
+        process_ = OpenProcess(PROCESS_ALL_ACCESS, FALSE, id);
+        id_ = id;
+    }
+    SetEvent(call->attached);
+    if (WaitForSingleObject(call->returned, dropTimeoutMs) != WAIT_OBJECT_0)
+        return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+    return process_ ? call->result : E_FAIL;
+}
+
 bool TProcess::Running() const {
     return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
@@ -175,6 +265,21 @@ bool TProcess::WaitExit(DWORD timeoutMs, DWORD &exitCode) const {
     if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
     GetExitCodeProcess(process_, &exitCode);
     return true;
+}
+
+std::wstring EntryDropClass() {
+    wchar_t id[64] = {}, server[MAX_PATH * 2] = {};
+    DWORD size = sizeof id;
+    if (RegGetValueW(HKEY_CURRENT_USER,
+                     L"Software\\Classes\\Directory\\shell\\MorvandelsFolderRename\\DropTarget",
+                     L"CLSID", RRF_RT_REG_SZ, nullptr, id, &size) != ERROR_SUCCESS)
+        return L"";
+    const std::wstring key = L"Software\\Classes\\CLSID\\" + std::wstring(id) + L"\\LocalServer32";
+    size = sizeof server;
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, server,
+                     &size) == ERROR_SUCCESS)
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, server, size);
+    return id;
 }
 
 TRunResult AnswerUntilExit(const TProcess &tool, DWORD timeoutMs) {

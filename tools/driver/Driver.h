@@ -45,6 +45,13 @@ class TProcess {
     // Starts FolderRename.exe (or exePath) with its quoted path, then arguments.
     bool StartTool(const std::wstring &arguments, const std::wstring &exePath = L"",
                    const std::wstring &workDir = L"");
+    // Plays Explorer's part for a context-menu entry with a drop target: has COM start the
+    // class's local server, attaches to that FolderRename.exe, and hands it the items (of one
+    // folder, as a selection is) as the shell's data object, DragEnter and then Drop, from a
+    // thread of its own. Gives Drop's
+    // result; HRESULT_FROM_WIN32(ERROR_TIMEOUT) when it has not returned within dropTimeoutMs.
+    HRESULT StartByDrop(const std::wstring &classId, const std::vector<std::wstring> &items,
+                        DWORD dropTimeoutMs);
 
     HANDLE Handle() const { return process_; }
     DWORD ThreadId() const { return threadId_; }
@@ -69,6 +76,11 @@ class TProcess {
     DWORD threadId_ = 0;
     mutable std::set<std::wstring> seen_;
 };
+
+// The class of the installed context-menu entry's drop target, or empty. Its per-user
+// registration is copied to HKEY_LOCAL_MACHINE, where Wine's COM looks, as Windows would find it
+// under HKEY_CURRENT_USER.
+std::wstring EntryDropClass();
 
 // A run driven to its end: every box read, then answered with OK.
 struct TRunResult {
