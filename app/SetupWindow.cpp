@@ -69,8 +69,9 @@ std::string ServerKeyPath() {
 bool PerUserClassesServed() {
     DWORD enabled = 1, size = sizeof enabled;
     // A system without the value has User Account Control on.
-    RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
-                 "EnableLUA", RRF_RT_REG_DWORD, nullptr, &enabled, &size);
+    RegGetValueA(HKEY_LOCAL_MACHINE,
+                 "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "EnableLUA",
+                 RRF_RT_REG_DWORD, nullptr, &enabled, &size);
     return enabled != 0;
 }
 

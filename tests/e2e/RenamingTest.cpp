@@ -44,8 +44,8 @@ struct TRunRow {
     // too: they are made immutable, and Wine answers access denied, as Windows does to a folder
     // above a file that is open.
     const wchar_t *failing;
-    // "*" stands for the sandbox; null: the root's full path, quoted. Copies of the tool split
-    // by "|" start together; one after ">" starts once the first one's window shows (in a row
+    // "*\" stands for the sandbox's path; null: the root's full path, quoted. Copies of the tool
+    // split by "|" start together; one after ">" starts once the first one's window shows (in a row
     // that stops, once the stop is taken).
     const wchar_t *argument;
     std::set<size_t> lengths;
@@ -62,6 +62,9 @@ struct TRunRow {
     // test hands the next "chosen" folder over itself, as a copy does, while it holds the run's
     // lock until the run comes to its end.
     int moreCopies = 0;
+    // Each start is instead Explorer's drop, on the entry's class, of the argument's items (of one
+    // folder; "\*" at the end: everything in that folder). Drop must return before any box.
+    bool drop = false;
 };
 
 // clang-format off
@@ -97,9 +100,14 @@ const TRunRow Rows[] = {
      {9}},
     {"a drive root among the chosen folders: No renames nothing", L"tool", L"drive", "", {L"a\\b", MapDriveR}, L"",
      L"\"*\\drive\\a\" R:\\", {5}, IDNO},
-    {"a drive root: Yes renames everything but Windows' own folders; 255 digits clamped down", L"tool", L"drive",
-     "[Options]\r\nDigits=300\r\n", {L"a\\b", L"hidden\\h", L"system\\s", L"$mkdir -p '$RECYCLE.BIN/S-1-5-21-1000'",
-     L"System Volume Information\\tracking", MapDriveR}, L"", L"R:\\.\\a\\..", {255}, IDYES},
+    {"Explorer drops a drive root: the question; Yes renames everything but Windows' own folders; 255 digits clamped "
+     "down", L"tool", L"drive", "[Options]\r\nDigits=300\r\n", {L"a\\b", L"hidden\\h", L"system\\s",
+     L"$mkdir -p '$RECYCLE.BIN/S-1-5-21-1000'", L"System Volume Information\\tracking", MapDriveR}, L"", L"R:\\",
+     {255}, IDYES, 0, 96, 0, true},
+    {"Explorer drops 150 folders and two files at once: one run, one summary, the files passed over; one folder that "
+     "cannot be searched; a second selection dropped while a box waits joins the run", L"tool", L"drop", "",
+     {L"$bash -c 'mkdir -p chosen\\ sel/chosen\\ {1..150}/a chosen\\ sel/chosen\\ 1/bad\\? chosen\\ later/b && touch "
+     L"chosen\\ sel/f{1,2}'"}, L"bad?", L"\"*\\drop\\chosen sel\\*\">\"*\\drop\\chosen later\"", {5}, 0, 0, 96, 0, true},
     // The window shows when a fifth to a third of these folders are found (Wine, two cores).
     {"a long run stopped by Escape while it searches: nothing renamed", L"tool", L"big", "",
      {L"$bash -c 'mkdir -p d{0..9}/d{0..9}/d{0..9}/d{0..9}'"}, L"", nullptr, {}, 0, 'E'},
@@ -107,8 +115,9 @@ const TRunRow Rows[] = {
     // Windows refuses names with "?" that the host made: their moves fail at once, with no retry.
     {"a box before the window is due; the window comes clear of it and an Enter still answers the box; Stop while "
      "the next is open brings it to the front; a copy with a drive root after the stop asks nothing; the summary in "
-     "front of the window", L"tool", L"storm", "", {L"$bash -c 'mkdir -p chosen\\ 1/bad\\?{1..40}'",
-     L"chosen 2\\chosen a", MapDriveR}, L"bad?", L"\"*\\storm\\chosen 1\">\"*\\storm\\chosen 2\" R:\\", {5}, 0, 'S'},
+     "front of the window; at 200%; the folders not searched in two chosen folders", L"tool", L"storm", "",
+     {L"$bash -c 'mkdir -p chosen\\ 1/bad\\?{1..40} chosen\\ 3/bad\\?'", L"chosen 2\\chosen a", MapDriveR}, L"bad?",
+     L"\"*\\storm\\chosen 1\" \"*\\storm\\chosen 3\">\"*\\storm\\chosen 2\" R:\\", {5}, 0, 'S', 192},
     {"Escape while a held folder is waited for", L"tool", L"big", "", {L"in use\\a"}, L"in use", nullptr, {5}, 0, 'W'},
 };
 // clang-format on
@@ -158,8 +167,12 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     for (const support::TEntry &e : before) {
         if (!e.folder || e.name.back() == L'@') continue;
         const std::wstring path = driver::LongPath(root + L"\\" + e.path);
-        ASSERT_TRUE(row.stop || support::WriteBytes(path + L"\\f.bin",
-                                                    Utf8(e.path) + std::string("\0\xff", 2)));
+        // Wine refuses to list a folder whose name Windows could not hold, or to write in it.
+        const bool unlistable = e.name.find(L'?') != std::wstring::npos;
+        unlisted += unlistable;
+        ASSERT_TRUE(
+            row.stop || unlistable ||
+            support::WriteBytes(path + L"\\f.bin", Utf8(e.path) + std::string("\0\xff", 2)));
         // Windows keeps its own folders hidden and system: they and all they hold keep their
         // names and are not found.
         const bool windowsOwn =
@@ -170,8 +183,6 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
                                 : e.name == L"readonly" ? FILE_ATTRIBUTE_READONLY
                                                         : 0;
         if (attribute) SetFileAttributesW(path.c_str(), attribute);
-        // Wine refuses to list a folder whose name Windows could not hold.
-        unlisted += e.name.find(L'?') != std::wstring::npos;
         if (windowsOwn) {
             oldNames.insert(e.name);
             continue;
@@ -200,13 +211,32 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     if (!row.stop) before = support::Snapshot(root); // with the files written above
     const auto outside = support::Snapshot(sandbox / L"outside");
     std::wstring argument = row.argument ? row.argument : L"\"" + root + L"\"";
-    for (size_t star; (star = argument.find(L'*')) != std::wstring::npos;)
+    for (size_t star; (star = argument.find(L"*\\")) != std::wstring::npos;)
         argument.replace(star, 1, sandbox.Path());
     support::SetLogPixels(row.dpi);
+    // COM under Wine finds a class only where all users' classes are: the user's entry, there.
+    const std::wstring classId = mv::AnsiToWide(DropTargetClassId),
+                       server = L"\"" + tool + L"\\FolderRename.exe\"";
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE,
+                    (L"Software\\Classes\\CLSID\\" + classId + L"\\LocalServer32").c_str(), nullptr,
+                    REG_SZ, server.c_str(), static_cast<DWORD>(server.size() + 1) * 2);
     std::vector<std::unique_ptr<driver::TProcess>> copies;
     const auto start = [&](const std::wstring &arguments) {
         copies.push_back(std::make_unique<driver::TProcess>());
-        return copies.back()->StartTool(arguments, tool + L"\\FolderRename.exe", sandbox.Path());
+        if (!row.drop)
+            return copies.back()->StartTool(arguments, tool + L"\\FolderRename.exe",
+                                            sandbox.Path());
+        std::vector<std::wstring> items;
+        const auto tokens = SplitCommandLine(mv::WideToAnsi(L"x " + arguments).c_str());
+        for (auto token = tokens.begin() + 1; token != tokens.end(); ++token) {
+            std::wstring path = mv::AnsiToWide(*token);
+            if (path.back() != L'*') items.push_back(path);
+            if (path.back() != L'*') continue;
+            path.resize(path.size() - 2);
+            for (const support::TEntry &e : support::Snapshot(path))
+                if (e.path == e.name) items.push_back(path + L"\\" + e.name);
+        }
+        return copies.back()->StartByDrop(classId, items, 5000) == S_OK;
     };
     const size_t later = argument.find(L'>');
     std::wstring together = argument.substr(0, later);
@@ -307,17 +337,21 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         // seconds): a stop that let the step run out would come 0.6 s late.
         while (row.stop == 'W' && GetTickCount64() < firstTry + 1400)
             Sleep(1);
-        if (row.stop == 'S') {
+        // The box open when the window came, and the next one, stand clear of it.
+        const auto covers = [&](const driver::TBox &box) {
             RECT boxPlace, windowPlace, overlap;
-            GetWindowRect(errorBox.window, &boxPlace), GetWindowRect(progress, &windowPlace);
-            EXPECT_FALSE(IntersectRect(&overlap, &boxPlace, &windowPlace))
-                << "the window and the box cover each other";
+            GetWindowRect(box.window, &boxPlace), GetWindowRect(progress, &windowPlace);
+            return IntersectRect(&overlap, &boxPlace, &windowPlace) != FALSE;
+        };
+        if (row.stop == 'S') {
+            EXPECT_FALSE(covers(errorBox)) << "the window and the box cover each other";
             // The box keeps the keyboard: an Enter on whatever has it answers the box.
             support::PressKey(nullptr, VK_RETURN);
             EXPECT_TRUE(support::WaitUntil([&] { return !IsWindowVisible(errorBox.window); }))
                 << "the Enter did not answer the box";
             boxes.push_back(errorBox);
             ASSERT_TRUE(process.WaitForBox(errorBox, 20000)) << "the run did not go on";
+            EXPECT_FALSE(covers(errorBox)) << "the window and the next box cover each other";
             // It is answered once the run is stopped.
         }
         if (row.stop != 'B') support::PressKey(progress, VK_ESCAPE);

@@ -18,7 +18,12 @@ namespace {
 
 const std::wstring ShellKey = L"SOFTWARE\\Classes\\Directory\\shell\\MorvandelsFolderRename",
                    CommandKey = ShellKey + L"\\command", VendorKey = L"SOFTWARE\\Morvandel",
-                   SettingsKey = VendorKey + L"\\FolderRename", DefaultName = L"MV - Folder Rename";
+                   SettingsKey = VendorKey + L"\\FolderRename", DefaultName = L"MV - Folder Rename",
+                   DropKey = ShellKey + L"\\DropTarget",
+                   ClassId = L"{FA8CA9B5-FF8C-45A3-90A2-51A62997D31F}",
+                   ClassKey = L"SOFTWARE\\Classes\\CLSID\\" + ClassId,
+                   ServerKey = ClassKey + L"\\LocalServer32";
+const wchar_t PolicyKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 // Keys that are no characters: Tab, Escape, Backspace, Right arrow.
 #define TAB L"\t"
 #define ESC L"\x1b"
@@ -189,20 +194,35 @@ TEST(Setup, Rows) {
     const std::wstring other = L"\"C:\\Elsewhere\\FolderRename.exe\" \"%1\"", notes = temp / L"notes.txt";
     const std::wstring name40 = L"Rename every folder below this one now!!", cyrillic = L"Отправить 😀";
     const std::wstring missing = sendTo + L"\\FrTest Gone.lnk", stored = sendTo + L"\\FrTest Stored.lnk";
+    // Wine runs everything with full rights and says that User Account Control is off; the rows
+    // have it on, as most PCs do, unless they turn it off.
+    DWORD lua = 0, size = sizeof lua;
+    RegGetValueW(HKEY_LOCAL_MACHINE, PolicyKey, L"EnableLUA", RRF_RT_REG_DWORD, nullptr, &lua, &size);
+    auto setLua = [](DWORD on) { RegSetKeyValueW(HKEY_LOCAL_MACHINE, PolicyKey, L"EnableLUA", REG_DWORD, &on, sizeof on); };
     auto clear = [&] {
         RegDeleteTreeW(HKEY_CURRENT_USER, ShellKey.c_str()), RegDeleteTreeW(HKEY_CURRENT_USER, VendorKey.c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, ClassKey.c_str()), setLua(1);
         for (const std::wstring &name : added())
             driver::RemoveTree(sendTo + L"\\" + name);
     };
-    auto verb = [&](const std::wstring &name, const std::wstring &command) {
-        return TLines{ShellKey, Value(ShellKey, L"", name), Value(ShellKey, L"Icon", icon), CommandKey, Value(CommandKey, L"", command)};
+    // The verb with its command and, unless an earlier version wrote it, its drop target and class.
+    auto verb = [&](const std::wstring &name, const std::wstring &command, bool drop = true) {
+        TLines lines = {ShellKey, Value(ShellKey, L"", name), Value(ShellKey, L"Icon", icon), CommandKey, Value(CommandKey, L"", command)};
+        if (drop) lines.insert(lines.end(), {DropKey, Value(DropKey, L"CLSID", ClassId), ClassKey, ServerKey, Value(ServerKey, L"", L"\"" + exe + L"\"")});
+        return lines;
     };
-    auto putVerb = [&](const std::wstring &name, const std::wstring &command) { Put(ShellKey, name), Put(ShellKey, icon, L"Icon"), Put(CommandKey, command); };
+    auto putVerb = [&](const std::wstring &name, const std::wstring &command, bool drop = true) {
+        Put(ShellKey, name), Put(ShellKey, icon, L"Icon"), Put(CommandKey, command);
+        if (drop) Put(DropKey, ClassId, L"CLSID"), Put(ServerKey, L"\"" + exe + L"\"");
+    };
     auto link = [&](const std::wstring &path) { return TLines{VendorKey, SettingsKey, Value(SettingsKey, L"", path)}; };
     auto join = [](TLines a, const TLines &b) { return a.insert(a.end(), b.begin(), b.end()), a; };
     const TLines linked = link(sendTo + L"\\" + cyrillic + L".lnk");
-    // What Install writes: the verb, shown by Explorer for up to 100 selected folders.
-    auto installed = [&](const std::wstring &name) { return join(verb(name, ours), {Value(ShellKey, L"MultiSelectModel", L"Player")}); };
+    // What Install writes: the verb, shown by Explorer for up to 100 selected folders as a command, for any
+    // number with its drop target.
+    auto installed = [&](const std::wstring &name, bool drop = true) {
+        return join(verb(name, ours, drop), {Value(ShellKey, L"MultiSelectModel", L"Player")});
+    };
     const TSetupRow rows[] = {
         {"nothing installed: type a name, Tab to Install, Space", [] {}, 0, DefaultName, "CI", nullptr,
          name40 + TAB TAB L" ", nullptr, installed(name40), {}},
@@ -217,11 +237,12 @@ TEST(Setup, Rows) {
          {VendorKey}, {}},
         {"a separator in a SendTo name: nothing made, the verb stays", [&] { putVerb(L"Old", other); }, 0, L"Old",
          "CI", nullptr, L"..\\Escape" TAB RIGHT TAB L" ", nullptr, verb(L"Old", other), {}},
-        {"the verb in other letter case is not ours; an emptied box installs the default name",
-         [&] { putVerb(L"Case", L"\"" + tools[0] + L"\\FOLDERRENAME.EXE\" \"%1\""); }, 0, L"Case", "CI", nullptr, BACK,
-         L"Install", installed(DefaultName), {}},
-        {"a shortcut stored while the window is open goes with Install; a name beyond 1024 bytes is cut",
-         [] {}, 0, DefaultName, "CI", [&](HWND edit, HWND) {
+        {"the verb in other letter case is not ours; an emptied box installs the default name, with User Account "
+         "Control off as the classic entry alone", [&] { setLua(0), putVerb(L"Case", L"\"" + tools[0] + L"\\FOLDERRENAME.EXE\" \"%1\""); },
+         0, L"Case", "CI", nullptr, BACK, L"Install", installed(DefaultName, false), {}},
+        {"an earlier version's entry, without a drop target, is brought up to date; a shortcut stored while the window "
+         "is open goes with Install; a name beyond 1024 bytes is cut", [&] { putVerb(DefaultName, ours, false); }, 0,
+         DefaultName, "CI", [&](HWND edit, HWND) {
              SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(std::wstring(1100, L'n').c_str()));
              support::WriteBytes(stored, "link"), Put(SettingsKey, stored);
          }, L"", L"Install", join(installed(std::wstring(1024, L'n')), {VendorKey}), {}},
@@ -236,7 +257,9 @@ TEST(Setup, Rows) {
          "CU", nullptr, L"", L"Uninstall", join(link(missing), {ShellKey, Value(ShellKey, L"", L""),
          Value(ShellKey, L"Icon", icon), ShellKey + L"\\Extra", Value(ShellKey + L"\\Extra", L"", L"x")}),
          {}},
-        {"a verb written in code page 1252 by an earlier build is recognised and removed", [&] {
+        {"with User Account Control off, a verb written in code page 1252 by an earlier build is the whole entry: "
+         "recognised and removed", [&] {
+             setLua(0);
              const std::string command = "\"" + mv::WideToAnsi(tools[1]) + "\\FolderRename.exe\" \"%1\"";
              RegSetKeyValueA(HKEY_CURRENT_USER, mv::WideToAnsi(CommandKey).c_str(), nullptr, REG_SZ, command.c_str(),
                              command.size() + 1);
@@ -289,14 +312,15 @@ TEST(Setup, Rows) {
         ASSERT_TRUE(tool.WaitExit(20000, code)) << "the tool did not end within 20 s";
         EXPECT_EQ(code, 0u);
         TLines registry, expected = row.after;
-        DumpKey(ShellKey, registry), DumpKey(VendorKey, registry);
+        DumpKey(ShellKey, registry), DumpKey(VendorKey, registry), DumpKey(ClassKey, registry);
         std::sort(registry.begin(), registry.end()), std::sort(expected.begin(), expected.end());
         EXPECT_EQ(registry, expected);
         EXPECT_EQ(added(), row.sendTo);
 
-        // Start what was installed as the shell does: the verb's command with the folder for %1,
-        // or the link's target in its working folder with the folder as its argument.
-        std::wstring command = ours, workDir;
+        // Start what was installed as the shell does: Explorer drops the folder on the verb's
+        // class; SendTo starts the link's target in its working folder with the folder as its
+        // argument.
+        std::wstring command, workDir;
         if (!row.sendTo.empty()) {
             const TLink link = ReadLink(sendTo + L"\\" + cyrillic + L".lnk");
             EXPECT_EQ(link.target, driver::ToolPath());
@@ -311,13 +335,16 @@ TEST(Setup, Rows) {
                     support::WriteBytes(root + L"\\中文\\f", "f"));
         const auto before = support::Snapshot(root);
         driver::TProcess run;
-        ASSERT_TRUE(run.Start(command.replace(command.find(L"%1"), 2, root), workDir));
+        if (row.sendTo.empty())
+            EXPECT_EQ(run.StartByDrop(driver::EntryDropClass(), {root}, 10000), S_OK);
+        else
+            ASSERT_TRUE(run.Start(command.replace(command.find(L"%1"), 2, root), workDir));
         EXPECT_EQ(driver::AnswerUntilExit(run, 30000).boxes.size(), 1u) << "only the summary";
         support::ExpectRenamed(before, root,
                                {row.sendTo.empty() ? 6u : 5u}); // the settings file read
         driver::RemoveTree(root);
     }
-    clear();
+    clear(), setLua(lua);
     // The other tests share this prefix: the display scale goes again.
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
 }

@@ -145,5 +145,17 @@ TEST(Platform, CollectSubfoldersListsEveryFolderBeforeItsDescendants) {
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     EXPECT_EQ(search.found, 300u);
+    // A stop lasts for the rest of the process, as it does for a run: this comes last. The
+    // search opens no folder after it.
+    RequestStop();
+    EXPECT_EQ(CollectSubfolders(root / L"deep", true).size(), 1u) << "folders found after a stop";
     support::RunHostShell(L"rm -rf deep", root.Path()); // at once, where Wine takes a while
+}
+
+// A server that Explorer started but never called ends by itself, with nothing dropped.
+TEST(Platform, DropServerWaitsForItsDropOnlySoLong) {
+    mv::TComInit com;
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(WaitForDrop(300).empty());
+    EXPECT_LT(GetTickCount64() - start, 3000u);
 }

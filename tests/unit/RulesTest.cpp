@@ -141,5 +141,11 @@ TEST(Rules, MenuNameFromLink) {
     for (const auto &c : cases)
         EXPECT_EQ(MenuNameFromLink(c[0]), c[1]) << c[0];
     EXPECT_TRUE(IsLinkPath("C:\\a\\b.LNK"));
+    for (const auto &c : {std::make_pair("-Embedding", true),
+                          {"/EMBEDDING", true},
+                          {"Embedding", false},
+                          {"--Embedding", false},
+                          {"-Embeddings", false}})
+        EXPECT_EQ(IsServerArgument(c.first), c.second) << c.first;
     EXPECT_FALSE(IsLinkPath("C:\\a.lnk\\b")) << "the folder's name does not count";
 }

@@ -53,7 +53,8 @@ std::set<DWORD> ToolProcesses() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
         if (lstrcmpiW(entry.szExeFile, L"FolderRename.exe") == 0) ids.insert(entry.th32ProcessID);
     CloseHandle(snapshot);
     return ids;
