@@ -154,8 +154,9 @@ bool ConfirmRun(const mv::TStrArr &folders);
 extern const char DropTargetClassId[];
 // "-Embedding" or "/Embedding", in any letter case: COM started the program as its server.
 bool IsServerArgument(const std::string &argument);
-// Serves the drop target until a drop came, for at most that long; what was dropped, files too.
-mv::TStrArr WaitForDrop(DWORD timeoutMs);
+// Serves the drop target as that class until a drop came, for at most that long; what was
+// dropped, files too.
+mv::TStrArr WaitForDrop(const std::string &classId, DWORD timeoutMs);
 
 // Progress of a long run: a window shown once the run has taken about a second. The run reports
 // its counts, and each time it asks whether to stop the window gets its messages.

@@ -93,13 +93,13 @@ bool IsServerArgument(const std::string &argument) {
            mv::EndsWith("Embedding", argument, false);
 }
 
-mv::TStrArr WaitForDrop(DWORD timeoutMs) {
-    CLSID classId;
-    std::wstring text = mv::AnsiToWide(DropTargetClassId);
+mv::TStrArr WaitForDrop(const std::string &classId, DWORD timeoutMs) {
+    CLSID id;
+    std::wstring text = mv::AnsiToWide(classId);
     DWORD cookie = 0;
-    if (!mv::HrSucceeded(CLSIDFromString(&text[0], &classId)) ||
-        !mv::HrSucceeded(CoRegisterClassObject(classId, &Factory, CLSCTX_LOCAL_SERVER,
-                                               REGCLS_SINGLEUSE, &cookie)))
+    if (!mv::HrSucceeded(CLSIDFromString(&text[0], &id)) ||
+        !mv::HrSucceeded(
+            CoRegisterClassObject(id, &Factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie)))
         return mv::TStrArr();
     // COM hands Explorer's calls to this thread as messages.
     const ULONGLONG end = GetTickCount64() + timeoutMs;

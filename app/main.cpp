@@ -29,7 +29,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } else if (ArgumentCount() == 1 && IsServerArgument(GetArgument(1))) {
         // COM stays for the whole run: Explorer's last calls arrive while it works.
         mv::TComInit com;
-        RenameChosen(WaitForDrop(DropWaitMs), true);
+        RenameChosen(WaitForDrop(DropTargetClassId, DropWaitMs), true);
     } else {
         mv::TStrArr arguments;
         for (int32_t i = 1; i <= ArgumentCount(); ++i)
