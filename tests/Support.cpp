@@ -26,13 +26,6 @@ bool WriteBytes(const std::wstring &path, const std::string &bytes) {
     return ok;
 }
 
-std::string Utf8(const std::wstring &text) {
-    std::string bytes(text.size() * 4, '\0');
-    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                     &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr));
-    return bytes;
-}
-
 bool AllDigits(const std::wstring &text) {
     return !text.empty() && text.find_first_not_of(L"0123456789") == std::wstring::npos;
 }
@@ -189,12 +182,6 @@ void PressKey(HWND window, WORD key, wchar_t character) {
         i.ki.dwFlags = key ? 0 : KEYEVENTF_UNICODE;
     input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
     SendInput(2, input, sizeof(INPUT));
-}
-
-bool WaitUntil(const std::function<bool()> &holds, DWORD ms) {
-    for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() < end; Sleep(5))
-        if (holds()) return true;
-    return holds();
 }
 
 void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,

@@ -17,7 +17,8 @@ namespace support {
 // Creates the folder and every missing folder above it.
 bool MakeDirs(const std::wstring &path);
 bool WriteBytes(const std::wstring &path, const std::string &bytes);
-std::string Utf8(const std::wstring &text);
+using driver::Utf8;
+using driver::WaitUntil;
 bool AllDigits(const std::wstring &text);
 
 // One entry of a tree; a link's name ends in "@" and nothing below it is listed.
@@ -40,8 +41,6 @@ void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
 // A real key press, as a person makes it on the window brought to the front (null: on whatever
 // has the keyboard): a virtual key, or with key 0 a character typed as Unicode.
 void PressKey(HWND window, WORD key, wchar_t character = 0);
-// Looks every 5 ms until the condition holds; false when it did not within that time.
-bool WaitUntil(const std::function<bool()> &holds, DWORD ms = 5000);
 
 // The size of the text's box in that font or, with ink, of what it draws.
 SIZE TextSize(const LOGFONTW &font, const std::wstring &text, bool ink = false);

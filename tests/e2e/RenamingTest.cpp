@@ -214,12 +214,9 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
     for (size_t star; (star = argument.find(L"*\\")) != std::wstring::npos;)
         argument.replace(star, 1, sandbox.Path());
     support::SetLogPixels(row.dpi);
-    // COM under Wine finds a class only where all users' classes are: the user's entry, there.
-    const std::wstring classId = mv::AnsiToWide(DropTargetClassId),
-                       server = L"\"" + tool + L"\\FolderRename.exe\"";
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE,
-                    (L"Software\\Classes\\CLSID\\" + classId + L"\\LocalServer32").c_str(), nullptr,
-                    REG_SZ, server.c_str(), static_cast<DWORD>(server.size() + 1) * 2);
+    // The entry's class as Windows sees it for the user, where Wine's COM looks.
+    const std::wstring classId = mv::AnsiToWide(DropTargetClassId);
+    driver::ServeClassFrom(classId, L"\"" + tool + L"\\FolderRename.exe\"");
     std::vector<std::unique_ptr<driver::TProcess>> copies;
     const auto start = [&](const std::wstring &arguments) {
         copies.push_back(std::make_unique<driver::TProcess>());
@@ -227,15 +224,8 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
             return copies.back()->StartTool(arguments, tool + L"\\FolderRename.exe",
                                             sandbox.Path());
         std::vector<std::wstring> items;
-        const auto tokens = SplitCommandLine(mv::WideToAnsi(L"x " + arguments).c_str());
-        for (auto token = tokens.begin() + 1; token != tokens.end(); ++token) {
-            std::wstring path = mv::AnsiToWide(*token);
-            if (path.back() != L'*') items.push_back(path);
-            if (path.back() != L'*') continue;
-            path.resize(path.size() - 2);
-            for (const support::TEntry &e : support::Snapshot(path))
-                if (e.path == e.name) items.push_back(path + L"\\" + e.name);
-        }
+        for (const std::string &item : SplitCommandLine(mv::WideToAnsi(arguments).c_str()))
+            items.push_back(mv::AnsiToWide(item));
         return copies.back()->StartByDrop(classId, items, 5000) == S_OK;
     };
     const size_t later = argument.find(L'>');

@@ -117,8 +117,6 @@ TEST(Rules, RunTexts) {
         EXPECT_EQ(DurationText(c.first), c.second) << c.first;
     EXPECT_EQ(IntToStr(-2147483647 - 1), "-2147483648");
     EXPECT_EQ(MakeIniPath("C:t.x.exe"), "C:\\t.x.ini");
-    for (const auto &c : {std::make_pair(-4, 1), {0, 1}, {1, 1}, {255, 255}, {256, 255}})
-        EXPECT_EQ(ClampDigitCount(c.first), c.second) << c.first;
     // The search pattern and the move take the same prefix for each kind of path.
     const std::wstring paths[][2] = {
         // clang-format off

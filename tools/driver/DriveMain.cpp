@@ -16,10 +16,7 @@
 namespace {
 
 void Print(const std::wstring &text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string bytes(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], size, nullptr, nullptr);
+    const std::string bytes = driver::Utf8(text);
     fwrite(bytes.data(), 1, bytes.size(), stdout);
     fflush(stdout);
 }

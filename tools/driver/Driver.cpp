@@ -108,7 +108,36 @@ HRESULT DropItems(TDropCall &call) {
     return hr;
 }
 
+// The items, each "FOLDER\*" replaced by everything in that folder.
+std::vector<std::wstring> Selection(const std::vector<std::wstring> &items) {
+    std::vector<std::wstring> selection;
+    for (const std::wstring &item : items) {
+        const bool all = item.size() > 2 && item.compare(item.size() - 2, 2, L"\\*") == 0;
+        if (!all) selection.push_back(item);
+        WIN32_FIND_DATAW entry;
+        HANDLE find = all ? FindFirstFileW(item.c_str(), &entry) : INVALID_HANDLE_VALUE;
+        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &entry))
+            if (!IsDotName(entry.cFileName))
+                selection.push_back(item.substr(0, item.size() - 1) + entry.cFileName);
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    }
+    return selection;
+}
+
 } // namespace
+
+std::string Utf8(const std::wstring &text) {
+    std::string bytes(text.size() * 4, '\0');
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                     &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr));
+    return bytes;
+}
+
+bool WaitUntil(const std::function<bool()> &holds, DWORD ms) {
+    for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() < end; Sleep(5))
+        if (holds()) return true;
+    return holds();
+}
 
 std::wstring OwnFolder() {
     wchar_t path[MAX_PATH] = {};
@@ -194,7 +223,7 @@ bool TProcess::StartTool(const std::wstring &arguments, const std::wstring &exeP
 HRESULT TProcess::StartByDrop(const std::wstring &classId, const std::vector<std::wstring> &items,
                               DWORD dropTimeoutMs) {
     auto call = std::make_shared<TDropCall>();
-    call->items = items;
+    call->items = Selection(items);
     if (FAILED(CLSIDFromString(classId.c_str(), &call->classId))) return E_INVALIDARG;
     const std::set<DWORD> before = ToolProcesses();
     std::thread([call] {
@@ -243,9 +272,7 @@ bool TProcess::WaitForBox(TBox &box, DWORD timeoutMs) const {
     HWND window = WaitForWindow(L"#32770", timeoutMs);
     if (!window) return false;
     // A box can be visible before its button and text are in place.
-    const ULONGLONG end = GetTickCount64() + 2000;
-    while (!FindChild(window, L"Button") && GetTickCount64() < end)
-        Sleep(PollMs);
+    WaitUntil([&] { return FindChild(window, L"Button") != nullptr; }, 2000);
     box.window = window;
     box.caption = WindowText(window);
     box.text = BoxText(window);
@@ -253,13 +280,8 @@ bool TProcess::WaitForBox(TBox &box, DWORD timeoutMs) const {
 }
 
 bool TProcess::AnswerBox(const TBox &box, int button) const {
-    if (!PressButton(GetDlgItem(box.window, button))) return false;
-    const ULONGLONG end = GetTickCount64() + 10000;
-    while (IsWindow(box.window) && IsWindowVisible(box.window)) {
-        if (GetTickCount64() >= end) return false;
-        Sleep(1);
-    }
-    return true;
+    return PressButton(GetDlgItem(box.window, button)) &&
+           WaitUntil([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); }, 10000);
 }
 
 bool TProcess::WaitExit(DWORD timeoutMs, DWORD &exitCode) const {
@@ -275,12 +297,19 @@ std::wstring EntryDropClass() {
                      L"Software\\Classes\\Directory\\shell\\MorvandelsFolderRename\\DropTarget",
                      L"CLSID", RRF_RT_REG_SZ, nullptr, id, &size) != ERROR_SUCCESS)
         return L"";
-    const std::wstring key = L"Software\\Classes\\CLSID\\" + std::wstring(id) + L"\\LocalServer32";
     size = sizeof server;
-    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, server,
-                     &size) == ERROR_SUCCESS)
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, server, size);
+    if (RegGetValueW(
+            HKEY_CURRENT_USER,
+            (L"Software\\Classes\\CLSID\\" + std::wstring(id) + L"\\LocalServer32").c_str(),
+            nullptr, RRF_RT_REG_SZ, nullptr, server, &size) == ERROR_SUCCESS)
+        ServeClassFrom(id, server);
     return id;
+}
+
+void ServeClassFrom(const std::wstring &classId, const std::wstring &server) {
+    const std::wstring key = L"Software\\Classes\\CLSID\\" + classId + L"\\LocalServer32";
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, server.c_str(),
+                    static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
 }
 
 TRunResult AnswerUntilExit(const TProcess &tool, DWORD timeoutMs) {

@@ -5,11 +5,16 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace driver {
+
+std::string Utf8(const std::wstring &text);
+// Looks every 5 ms until the condition holds; false when it did not within that time.
+bool WaitUntil(const std::function<bool()> &holds, DWORD ms = 5000);
 
 // A message box as a person sees it.
 struct TBox {
@@ -47,9 +52,10 @@ class TProcess {
                    const std::wstring &workDir = L"");
     // Plays Explorer's part for a context-menu entry with a drop target: has COM start the
     // class's local server, attaches to that FolderRename.exe, and hands it the items (of one
-    // folder, as a selection is) as the shell's data object, DragEnter and then Drop, from a
-    // thread of its own. Gives Drop's
-    // result; HRESULT_FROM_WIN32(ERROR_TIMEOUT) when it has not returned within dropTimeoutMs.
+    // folder, as a selection is; "FOLDER\*" stands for all that the folder holds, as after
+    // Select All) as the shell's data object, DragEnter and then Drop, from a thread of its own.
+    // Gives Drop's result; HRESULT_FROM_WIN32(ERROR_TIMEOUT) when it has not returned within
+    // dropTimeoutMs.
     HRESULT StartByDrop(const std::wstring &classId, const std::vector<std::wstring> &items,
                         DWORD dropTimeoutMs);
 
@@ -81,6 +87,8 @@ class TProcess {
 // registration is copied to HKEY_LOCAL_MACHINE, where Wine's COM looks, as Windows would find it
 // under HKEY_CURRENT_USER.
 std::wstring EntryDropClass();
+// Registers the local server (its command, the quoted program path) of the class for all users.
+void ServeClassFrom(const std::wstring &classId, const std::wstring &server);
 
 // A run driven to its end: every box read, then answered with OK.
 struct TRunResult {
