@@ -226,7 +226,9 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         std::vector<std::wstring> items;
         for (const std::string &item : SplitCommandLine(mv::WideToAnsi(arguments).c_str()))
             items.push_back(mv::AnsiToWide(item));
-        return copies.back()->StartByDrop(classId, items, 5000) == S_OK;
+        EXPECT_EQ(copies.back()->StartByDrop(classId, items, 5000), S_OK)
+            << "Drop must return at once, before any box";
+        return true;
     };
     const size_t later = argument.find(L'>');
     std::wstring together = argument.substr(0, later);
