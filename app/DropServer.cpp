@@ -30,19 +30,23 @@ mv::TStrArr ReadFileList(IDataObject *data) {
     return items;
 }
 
-// One object for the process: Explorer asks for it once, and it lives until the process ends,
-// so the counts are not kept.
-class TDropTarget : public IDropTarget {
+// An object of one interface that lives until the process ends: Explorer asks for each once,
+// so their counts are not kept.
+template <typename TInterface, const IID &InterfaceId> class TProcessObject : public TInterface {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override {
         if (!object) return E_POINTER;
-        *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)
-                      ? static_cast<IDropTarget *>(this)
+        *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, InterfaceId)
+                      ? static_cast<TInterface *>(this)
                       : nullptr;
         return *object ? S_OK : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+class TDropTarget : public TProcessObject<IDropTarget, IID_IDropTarget> {
+  public:
     // Whatever is offered is taken; the effect stays the one Explorer proposes.
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject *, DWORD, POINTL, DWORD *) override {
         return S_OK;
@@ -60,18 +64,9 @@ class TDropTarget : public IDropTarget {
     }
 };
 
-class TDropTargetFactory : public IClassFactory {
+class TDropTargetFactory : public TProcessObject<IClassFactory, IID_IClassFactory> {
   public:
     explicit TDropTargetFactory(TDropTarget &target) : target_(target) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override {
-        if (!object) return E_POINTER;
-        *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)
-                      ? static_cast<IClassFactory *>(this)
-                      : nullptr;
-        return *object ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID iid, void **object) override {
         if (object) *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;

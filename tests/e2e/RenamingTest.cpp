@@ -308,14 +308,15 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         EXPECT_EQ(driver::WindowText(progress), L"Morvandels Folder Renamer");
         HWND stop = driver::FindChild(progress, L"Button", L"Stop");
         support::ExpectScaled(progress, row.dpi, places96);
-        if (row.stop == 'B') {
-            // The message font at the row's scale, measured first: the stop must find folders
-            // left.
+        if (row.stop == 'S') {
+            // The message font at the row's scale; the run waits for its box meanwhile.
             NONCLIENTMETRICSW metrics = {};
             metrics.cbSize = sizeof metrics;
             SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
                                        row.dpi);
             support::ExpectLabelInFont(stop, metrics.lfMessageFont);
+        }
+        if (row.stop == 'B') {
             int first = -1;
             EXPECT_TRUE(SeeRenaming(progress, [&](int done, int) {
                 return done > (first < 0 ? first = done : first);

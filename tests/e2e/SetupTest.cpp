@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 
+using driver::PutText;
 using support::Utf8;
 using TLines = std::vector<std::wstring>;
 
@@ -24,11 +25,6 @@ const std::wstring ShellKey = L"SOFTWARE\\Classes\\Directory\\shell\\MorvandelsF
 #define ESC L"\x1b"
 #define BACK L"\b"
 #define RIGHT L"\u2192"
-
-void Put(const std::wstring &key, const std::wstring &text, const wchar_t *name = nullptr) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, text.c_str(),
-                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
 
 // One line per key and per value below path; a value as "key|name=type:data".
 void DumpKey(const std::wstring &path, TLines &lines) {
@@ -200,8 +196,8 @@ TEST(Setup, Rows) {
         return lines;
     };
     auto putVerb = [&](const std::wstring &name, const std::wstring &command, bool drop = true) {
-        Put(ShellKey, name), Put(ShellKey, icon, L"Icon"), Put(CommandKey, command);
-        if (drop) Put(DropKey, ClassId, L"CLSID"), Put(ServerKey, L"\"" + exe + L"\"");
+        PutText(ShellKey, name), PutText(ShellKey, icon, L"Icon"), PutText(CommandKey, command);
+        if (drop) PutText(DropKey, ClassId, L"CLSID"), PutText(ServerKey, L"\"" + exe + L"\"");
     };
     auto link = [&](const std::wstring &path) { return TLines{VendorKey, SettingsKey, Value(SettingsKey, L"", path)}; };
     auto join = [](TLines a, const TLines &b) { return a.insert(a.end(), b.begin(), b.end()), a; };
@@ -230,16 +226,16 @@ TEST(Setup, Rows) {
          "is open goes with Install; a name beyond 1024 bytes is cut", [&] { putVerb(DefaultName, ours, false); }, 0,
          DefaultName, "CI", [&](HWND edit, HWND) {
              SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(std::wstring(1100, L'n').c_str()));
-             support::WriteBytes(stored, "link"), Put(SettingsKey, stored);
+             support::WriteBytes(stored, "link"), PutText(SettingsKey, stored);
          }, L"", L"Install", join(installed(std::wstring(1024, L'n')), {VendorKey}), {}},
         {"a stored file that is no link is neither deleted nor forgotten",
-         [&] { support::WriteBytes(notes, "notes"), Put(SettingsKey, notes); }, 0, L"notes", "SU", nullptr, L"",
+         [&] { support::WriteBytes(notes, "notes"), PutText(SettingsKey, notes); }, 0, L"notes", "SU", nullptr, L"",
          L"Uninstall", link(notes), {}},
-        {"Install with neither radio button checked writes nothing", [&] { Put(SettingsKey, missing); }, 0,
+        {"Install with neither radio button checked writes nothing", [&] { PutText(SettingsKey, missing); }, 0,
          DefaultName, "CI", [](HWND, HWND context) { SendMessageW(context, BM_SETCHECK, BST_UNCHECKED, 0); },
          L"", L"Install", link(missing), {}},
         {"Uninstall: a verb with an empty name and a key of its own, a stored file that is gone",
-         [&] { putVerb(L"", ours), Put(ShellKey + L"\\Extra", L"x"), Put(SettingsKey, missing); }, 0, DefaultName,
+         [&] { putVerb(L"", ours), PutText(ShellKey + L"\\Extra", L"x"), PutText(SettingsKey, missing); }, 0, DefaultName,
          "CU", nullptr, L"", L"Uninstall", join(link(missing), {ShellKey, Value(ShellKey, L"", L""),
          Value(ShellKey, L"Icon", icon), ShellKey + L"\\Extra", Value(ShellKey + L"\\Extra", L"", L"x")}),
          {}},

@@ -307,9 +307,13 @@ std::wstring EntryDropClass() {
 }
 
 void ServeClassFrom(const std::wstring &classId, const std::wstring &server) {
-    const std::wstring key = L"Software\\Classes\\CLSID\\" + classId + L"\\LocalServer32";
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, server.c_str(),
-                    static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
+    PutText(L"Software\\Classes\\CLSID\\" + classId + L"\\LocalServer32", server, nullptr,
+            HKEY_LOCAL_MACHINE);
+}
+
+void PutText(const std::wstring &key, const std::wstring &text, const wchar_t *name, HKEY root) {
+    RegSetKeyValueW(root, key.c_str(), name, REG_SZ, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 TRunResult AnswerUntilExit(const TProcess &tool, DWORD timeoutMs) {

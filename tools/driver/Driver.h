@@ -89,6 +89,10 @@ class TProcess {
 std::wstring EntryDropClass();
 // Registers the local server (its command, the quoted program path) of the class for all users.
 void ServeClassFrom(const std::wstring &classId, const std::wstring &server);
+// A REG_SZ value (the key's default one without a name), stored with its terminating zero; the
+// key is made where it is missing.
+void PutText(const std::wstring &key, const std::wstring &text, const wchar_t *name = nullptr,
+             HKEY root = HKEY_CURRENT_USER);
 
 // A run driven to its end: every box read, then answered with OK.
 struct TRunResult {
