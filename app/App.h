@@ -113,7 +113,7 @@ void RenameBelow(const mv::TStrArr &folders, int32_t digits, TRunCounts &counts)
 // Takes in every hand-over, asks where a folder needs it, renames, and shows the summary. A run
 // that a drop started has its whole selection and waits for no copies; its windows and boxes
 // come to the front.
-void RunRenaming(bool dropped = false);
+void RunRenaming(bool dropped);
 // The settings file beside the executable: same folder, same name, extension ".ini".
 std::string MakeIniPath(const std::string &exePath);
 // Below 1 gives 1, above 255 gives 255.

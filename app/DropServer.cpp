@@ -30,8 +30,8 @@ mv::TStrArr ReadFileList(IDataObject *data) {
     return items;
 }
 
-// An object of one interface that lives until the process ends: Explorer asks for each once,
-// so their counts are not kept.
+// An object of one interface that lives as long as the process, which the wait for the drop
+// decides: its references are not counted.
 template <typename TInterface, const IID &InterfaceId> class TProcessObject : public TInterface {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override {
@@ -64,22 +64,19 @@ class TDropTarget : public TProcessObject<IDropTarget, IID_IDropTarget> {
     }
 };
 
+TDropTarget DropTarget;
+
 class TDropTargetFactory : public TProcessObject<IClassFactory, IID_IClassFactory> {
   public:
-    explicit TDropTargetFactory(TDropTarget &target) : target_(target) {}
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID iid, void **object) override {
         if (object) *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        return target_.QueryInterface(iid, object);
+        return DropTarget.QueryInterface(iid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
-  private:
-    TDropTarget &target_;
 };
 
-TDropTarget DropTarget;
-TDropTargetFactory Factory(DropTarget);
+TDropTargetFactory Factory;
 
 } // namespace
 
@@ -90,9 +87,8 @@ bool IsServerArgument(const std::string &argument) {
 
 mv::TStrArr WaitForDrop(const std::string &classId, DWORD timeoutMs) {
     CLSID id;
-    std::wstring text = mv::AnsiToWide(classId);
     DWORD cookie = 0;
-    if (!mv::HrSucceeded(CLSIDFromString(&text[0], &id)) ||
+    if (!mv::HrSucceeded(CLSIDFromString(mv::AnsiToWide(classId).c_str(), &id)) ||
         !mv::HrSucceeded(
             CoRegisterClassObject(id, &Factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie)))
         return mv::TStrArr();

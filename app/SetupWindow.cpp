@@ -64,15 +64,28 @@ std::string ServerKeyPath() {
     return ClassKeyPath() + ServerSubkey;
 }
 
-// Where User Account Control is off, Explorer runs with full rights, and COM then ignores the
-// classes of HKEY_CURRENT_USER: a drop target there would leave the entry doing nothing.
+// COM ignores the classes of HKEY_CURRENT_USER for a process with full rights, and so for such
+// an Explorer: a drop target there would leave the entry doing nothing. Explorer has full rights
+// where User Account Control is off, and for the built-in Administrator, whose programs run
+// elevated without a second, filtered token. This program runs with Explorer's token.
 bool PerUserClassesServed() {
     DWORD enabled = 1, size = sizeof enabled;
     // A system without the value has User Account Control on.
-    RegGetValueA(HKEY_LOCAL_MACHINE,
-                 "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "EnableLUA",
-                 RRF_RT_REG_DWORD, nullptr, &enabled, &size);
-    return enabled != 0;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE,
+                     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "EnableLUA",
+                     RRF_RT_REG_DWORD, nullptr, &enabled, &size) == ERROR_SUCCESS &&
+        enabled == 0)
+        return false;
+    mv::TKernelHandle token;
+    TOKEN_ELEVATION elevation = {};
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD got = 0;
+    // A token that cannot be read is taken for an ordinary one.
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put()) ||
+        !GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &got) ||
+        !GetTokenInformation(token.Get(), TokenElevationType, &type, sizeof type, &got))
+        return true;
+    return !elevation.TokenIsElevated || type != TokenElevationTypeDefault;
 }
 
 std::string QuotedExePath(const std::string &exePath) {
@@ -163,14 +176,15 @@ TInstallState ReadInstallState(std::string &linkPath) {
     const std::string command =
         mv::RegReadString(HKEY_CURRENT_USER, CommandKeyPath(), DefaultValue);
     const std::string exePath = GetArgument(0);
+    const std::string classId = mv::RegReadString(HKEY_CURRENT_USER, DropTargetKeyPath(), "CLSID");
     // An entry without its drop target, as earlier versions wrote it, is brought up to date by
-    // Install.
-    if (command == CommandText(exePath) &&
-        (!PerUserClassesServed() ||
-         (mv::RegReadString(HKEY_CURRENT_USER, DropTargetKeyPath(), "CLSID") == DropTargetClassId &&
-          mv::RegReadString(HKEY_CURRENT_USER, ServerKeyPath(), DefaultValue) ==
-              QuotedExePath(exePath))))
-        return ContextInstalled;
+    // Install; so is one with a drop target that Explorer would not serve.
+    const bool dropTargetAsWritten =
+        PerUserClassesServed() ? classId == DropTargetClassId &&
+                                     mv::RegReadString(HKEY_CURRENT_USER, ServerKeyPath(),
+                                                       DefaultValue) == QuotedExePath(exePath)
+                               : classId.empty();
+    if (command == CommandText(exePath) && dropTargetAsWritten) return ContextInstalled;
     linkPath = mv::RegReadString(HKEY_CURRENT_USER, SettingsKeyPath, DefaultValue);
     return mv::FileExists(linkPath) ? SendToInstalled : NotInstalled;
 }

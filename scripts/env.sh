@@ -38,7 +38,7 @@ start_session() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
         "$WINE" wineboot -i >/dev/null 2>&1 </dev/null || true
-        "$WINESERVER" -w >/dev/null 2>&1 || true
+        timeout 60 "$WINESERVER" -w >/dev/null 2>&1 || true
     fi
     # Root passes every permission, so a folder's rights would refuse nothing, where Windows
     # honours a folder's ACL even for an administrator's ordinary programs: the server, which

@@ -219,9 +219,12 @@ TEST(Setup, Rows) {
          {VendorKey}, {}},
         {"a separator in a SendTo name: nothing made, the verb stays", [&] { putVerb(L"Old", other); }, 0, L"Old",
          "CI", nullptr, L"..\\Escape" TAB RIGHT TAB L" ", nullptr, verb(L"Old", other), {}},
-        {"the verb in other letter case is not ours; an emptied box installs the default name, with User Account "
-         "Control off as the classic entry alone", [&] { setLua(0), putVerb(L"Case", L"\"" + tools[0] + L"\\FOLDERRENAME.EXE\" \"%1\""); },
-         0, L"Case", "CI", nullptr, BACK, L"Install", installed(DefaultName, false), {}},
+        {"the verb in other letter case is not ours; an emptied box installs the default name",
+         [&] { putVerb(L"Case", L"\"" + tools[0] + L"\\FOLDERRENAME.EXE\" \"%1\""); }, 0, L"Case", "CI", nullptr, BACK,
+         L"Install", installed(DefaultName), {}},
+        {"with User Account Control off, our entry with a drop target does nothing: not installed; Install makes it the "
+         "classic entry alone", [&] { setLua(0), putVerb(L"Stale", ours); }, 0, L"Stale", "CI", nullptr, L"", L"Install",
+         installed(L"Stale", false), {}},
         {"an earlier version's entry, without a drop target, is brought up to date; a shortcut stored while the window "
          "is open goes with Install; a name beyond 1024 bytes is cut", [&] { putVerb(DefaultName, ours, false); }, 0,
          DefaultName, "CI", [&](HWND edit, HWND) {

@@ -51,6 +51,7 @@ bool IsDotName(const wchar_t *name) {
 std::set<DWORD> ToolProcesses() {
     std::set<DWORD> ids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot, &entry); more;
@@ -242,7 +243,7 @@ HRESULT TProcess::StartByDrop(const std::wstring &classId, const std::vector<std
     SetEvent(call->attached);
     if (WaitForSingleObject(call->returned, dropTimeoutMs) != WAIT_OBJECT_0)
         return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-    return process_ ? call->result : E_FAIL;
+    return FAILED(call->result) || process_ ? call->result : E_FAIL;
 }
 
 bool TProcess::Running() const {

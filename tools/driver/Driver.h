@@ -85,7 +85,8 @@ class TProcess {
 
 // The class of the installed context-menu entry's drop target, or empty. Its per-user
 // registration is copied to HKEY_LOCAL_MACHINE, where Wine's COM looks, as Windows would find it
-// under HKEY_CURRENT_USER.
+// under HKEY_CURRENT_USER (under Wine only: on Windows it needs administrator rights, and
+// Uninstall would leave the copy).
 std::wstring EntryDropClass();
 // Registers the local server (its command, the quoted program path) of the class for all users.
 void ServeClassFrom(const std::wstring &classId, const std::wstring &server);
