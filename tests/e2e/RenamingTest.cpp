@@ -4,6 +4,7 @@
 #include "Support.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <memory>
@@ -223,9 +224,11 @@ void RunRow(const TRunRow &row, std::set<std::wstring> &earlierNames, std::vecto
         if (!row.drop)
             return copies.back()->StartTool(arguments, tool + L"\\FolderRename.exe",
                                             sandbox.Path());
-        std::vector<std::wstring> items;
-        for (const std::string &item : SplitCommandLine(mv::WideToAnsi(arguments).c_str()))
-            items.push_back(mv::AnsiToWide(item));
+        // Split as the shell splits, so that no name goes through a code page.
+        int count = 0;
+        LPWSTR *split = CommandLineToArgvW(arguments.c_str(), &count);
+        const std::vector<std::wstring> items(split, split + count);
+        LocalFree(split);
         EXPECT_EQ(copies.back()->StartByDrop(classId, items, 5000), S_OK)
             << "Drop must return at once, before any box";
         return true;

@@ -291,6 +291,14 @@ bool TProcess::WaitExit(DWORD timeoutMs, DWORD &exitCode) const {
     return true;
 }
 
+namespace {
+
+std::wstring ServerKey(const std::wstring &classId) {
+    return L"Software\\Classes\\CLSID\\" + classId + L"\\LocalServer32";
+}
+
+} // namespace
+
 std::wstring EntryDropClass() {
     wchar_t id[64] = {}, server[MAX_PATH * 2] = {};
     DWORD size = sizeof id;
@@ -299,17 +307,14 @@ std::wstring EntryDropClass() {
                      L"CLSID", RRF_RT_REG_SZ, nullptr, id, &size) != ERROR_SUCCESS)
         return L"";
     size = sizeof server;
-    if (RegGetValueW(
-            HKEY_CURRENT_USER,
-            (L"Software\\Classes\\CLSID\\" + std::wstring(id) + L"\\LocalServer32").c_str(),
-            nullptr, RRF_RT_REG_SZ, nullptr, server, &size) == ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, ServerKey(id).c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                     server, &size) == ERROR_SUCCESS)
         ServeClassFrom(id, server);
     return id;
 }
 
 void ServeClassFrom(const std::wstring &classId, const std::wstring &server) {
-    PutText(L"Software\\Classes\\CLSID\\" + classId + L"\\LocalServer32", server, nullptr,
-            HKEY_LOCAL_MACHINE);
+    PutText(ServerKey(classId), server, nullptr, HKEY_LOCAL_MACHINE);
 }
 
 void PutText(const std::wstring &key, const std::wstring &text, const wchar_t *name, HKEY root) {
