@@ -34,7 +34,8 @@ std::vector<TEntry> Snapshot(const std::wstring &root);
 // lost or moved and every file kept its folder, name and bytes.
 std::wstring Shape(const std::vector<TEntry> &tree, const std::wstring &folder = L"");
 // After a run: the same shape, and every folder but links and the kept ones renamed to digits
-// of one of the given lengths (an old name of other digits has another length).
+// of one of the given lengths (an old name of other digits has another length), the first of
+// them where no other folder stands beside it.
 void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
                    const std::set<size_t> &lengths, const std::set<std::wstring> &kept = {});
 

@@ -69,6 +69,7 @@ struct TDropCall {
     HANDLE attached = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HRESULT result = E_FAIL;
+    DWORD effect = DROPEFFECT_NONE; // what Drop hands back
     ~TDropCall() {
         for (HANDLE event : {activated, attached, returned})
             CloseHandle(event);
@@ -82,6 +83,8 @@ HRESULT DropItems(TDropCall &call) {
     SetEvent(call.activated);
     if (FAILED(hr)) return hr;
     WaitForSingleObject(call.attached, 20000);
+    // Explorer may start the server and then never drop anything.
+    if (call.items.empty()) return target->Release(), S_OK;
     // As in a folder's window: the items of one folder, each named within it.
     std::vector<PIDLIST_ABSOLUTE> lists;
     std::vector<LPCITEMIDLIST> children;
@@ -98,7 +101,7 @@ HRESULT DropItems(TDropCall &call) {
                                     &data);
     CoTaskMemFree(folder);
     if (SUCCEEDED(hr)) {
-        DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+        DWORD &effect = call.effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
         hr = target->DragEnter(data, MK_LBUTTON, POINTL{}, &effect);
         if (SUCCEEDED(hr)) hr = target->Drop(data, 0, POINTL{}, &effect);
         data->Release();
@@ -222,7 +225,7 @@ bool TProcess::StartTool(const std::wstring &arguments, const std::wstring &exeP
 }
 
 HRESULT TProcess::StartByDrop(const std::wstring &classId, const std::vector<std::wstring> &items,
-                              DWORD dropTimeoutMs) {
+                              DWORD dropTimeoutMs, DWORD *effect) {
     auto call = std::make_shared<TDropCall>();
     call->items = Selection(items);
     if (FAILED(CLSIDFromString(classId.c_str(), &call->classId))) return E_INVALIDARG;
@@ -243,6 +246,7 @@ HRESULT TProcess::StartByDrop(const std::wstring &classId, const std::vector<std
     SetEvent(call->attached);
     if (WaitForSingleObject(call->returned, dropTimeoutMs) != WAIT_OBJECT_0)
         return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+    if (effect) *effect = call->effect;
     return FAILED(call->result) || process_ ? call->result : E_FAIL;
 }
 

@@ -53,11 +53,12 @@ class TProcess {
     // Plays Explorer's part for a context-menu entry with a drop target: has COM start the
     // class's local server, attaches to that FolderRename.exe, and hands it the items (of one
     // folder, as a selection is; "FOLDER\*" stands for all that the folder holds, as after
-    // Select All) as the shell's data object, DragEnter and then Drop, from a thread of its own.
-    // Gives Drop's result; HRESULT_FROM_WIN32(ERROR_TIMEOUT) when it has not returned within
+    // Select All) as the shell's data object, DragEnter and then Drop, from a thread of its own;
+    // no items: the server is started and never called. Gives Drop's result, and the effect it
+    // handed back; HRESULT_FROM_WIN32(ERROR_TIMEOUT) when it has not returned within
     // dropTimeoutMs.
     HRESULT StartByDrop(const std::wstring &classId, const std::vector<std::wstring> &items,
-                        DWORD dropTimeoutMs);
+                        DWORD dropTimeoutMs, DWORD *effect = nullptr);
 
     HANDLE Handle() const { return process_; }
     DWORD ThreadId() const { return threadId_; }
