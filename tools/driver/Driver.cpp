@@ -200,14 +200,14 @@ TProcess::~TProcess() {
     CloseHandle(process_);
 }
 
-bool TProcess::Start(const std::wstring &commandLine, const std::wstring &workDir) {
+bool TProcess::Start(const std::wstring &commandLine, const std::wstring &workDir, DWORD flags) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     // No program name: the system takes it from the command line, as the shell does.
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
                         workDir.empty() ? nullptr : workDir.c_str(), &startup, &info))
         return false;
     CloseHandle(info.hThread);
@@ -218,10 +218,10 @@ bool TProcess::Start(const std::wstring &commandLine, const std::wstring &workDi
 }
 
 bool TProcess::StartTool(const std::wstring &arguments, const std::wstring &exePath,
-                         const std::wstring &workDir) {
+                         const std::wstring &workDir, DWORD flags) {
     std::wstring line = L"\"" + (exePath.empty() ? ToolPath() : exePath) + L"\"";
     if (!arguments.empty()) line += L" " + arguments;
-    return Start(line, workDir);
+    return Start(line, workDir, flags);
 }
 
 HRESULT TProcess::StartByDrop(const std::wstring &classId, const std::vector<std::wstring> &items,

@@ -45,11 +45,12 @@ class TProcess {
     TProcess(const TProcess &) = delete;
     TProcess &operator=(const TProcess &) = delete;
 
-    // Starts commandLine, given whole as a shell writes it; an empty workDir keeps ours.
-    bool Start(const std::wstring &commandLine, const std::wstring &workDir = L"");
+    // Starts commandLine, given whole as a shell writes it; an empty workDir keeps ours. The
+    // flags are CreateProcess's (DEBUG_ONLY_THIS_PROCESS: this thread is its debugger).
+    bool Start(const std::wstring &commandLine, const std::wstring &workDir = L"", DWORD flags = 0);
     // Starts FolderRename.exe (or exePath) with its quoted path, then arguments.
     bool StartTool(const std::wstring &arguments, const std::wstring &exePath = L"",
-                   const std::wstring &workDir = L"");
+                   const std::wstring &workDir = L"", DWORD flags = 0);
     // Plays Explorer's part for a context-menu entry with a drop target: has COM start the
     // class's local server, attaches to that FolderRename.exe, and hands it the items (of one
     // folder, as a selection is; "FOLDER\*" stands for all that the folder holds, as after
