@@ -37,8 +37,9 @@ void RestrictDllSearch() {
     if (setDefaultDirectories && IsWindows7OrGreater() &&
         setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
         return;
-    // Otherwise the DLLs that Windows' own DLLs load by name later are loaded now from System32,
-    // so that those loads find them loaded; their own imports are searched for there too.
+    // Otherwise the current folder leaves the search, and the DLLs that Windows' own DLLs load by
+    // name later are loaded now from System32, so that those loads find them loaded; their own
+    // imports are searched for there too.
     SetDllDirectoryW(L"");
     wchar_t system[MAX_PATH];
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
@@ -51,7 +52,7 @@ void RestrictDllSearch() {
                        LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-// Loaded, not imported: the import loaded the common controls, and the DLLs they load, before
+// Loaded, not imported: an import would load the common controls, and the DLLs they load, before
 // WinMain could restrict the search. The manifest makes them version 6, from side-by-side.
 void LoadCommonControls() {
     HMODULE controls = LoadLibraryW(L"comctl32.dll");
