@@ -294,8 +294,6 @@ LRESULT CALLBACK DialogKeysProc(int code, WPARAM wParam, LPARAM lParam) {
 void ShowWhenDue(ULONGLONG now) {
     if (ProgressWindow || WindowTried || StartTick == 0 || now - StartTick < ShowDelayMs) return;
     WindowTried = true;
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
     if (CreateProgressWindow())
         DialogKeysHook =
             SetWindowsHookExW(WH_MSGFILTER, DialogKeysProc, nullptr, GetCurrentThreadId());

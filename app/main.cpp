@@ -2,7 +2,66 @@
 // run.
 #include "App.h"
 
+#include <commctrl.h>
+#include <versionhelpers.h>
+
 namespace {
+
+constexpr IMAGE_LOAD_CONFIG_DIRECTORY64 LoadConfig() {
+    IMAGE_LOAD_CONFIG_DIRECTORY64 config = {};
+    config.Size = sizeof config;
+    config.Reserved1 = LOAD_LIBRARY_SEARCH_SYSTEM32; // DependentLoadFlags in newer headers
+    return config;
+}
+
+} // namespace
+
+// Windows 10 1607 and later look for the imports that load with the program, before any of its
+// code runs, in System32 alone. GNU ld keeps this (-u) but leaves the header's directory entry
+// that points at it to scripts/load_config.py.
+extern "C" const IMAGE_LOAD_CONFIG_DIRECTORY64 _load_config_used = LoadConfig();
+
+namespace {
+
+template <typename TFunction> TFunction LoadedFunction(HMODULE module, const char *name) {
+    return reinterpret_cast<TFunction>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+}
+
+// Windows looks for a DLL that is not one of its known DLLs in the program's folder first, and a
+// downloaded copy is often started in Downloads, where any web page can leave a file.
+void RestrictDllSearch() {
+    // Missing on Vista, and on Windows 7 without update KB2533623. On Vista a shell link cannot be
+    // saved once the search is restricted, and SendTo's Install saves one.
+    const auto setDefaultDirectories = LoadedFunction<BOOL(WINAPI *)(DWORD)>(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (setDefaultDirectories && IsWindows7OrGreater() &&
+        setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    // Otherwise the current folder leaves the search, and the DLLs that Windows' own DLLs load by
+    // name later are loaded now from System32, so that those loads find them loaded; their own
+    // imports are searched for there too.
+    SetDllDirectoryW(L"");
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    for (const wchar_t *name :
+         {L"uxtheme", L"dwmapi",  L"propsys",  L"version", L"cryptbase", L"cryptsp", L"winmm",
+          L"oleacc",  L"userenv", L"profapi",  L"dbghelp", L"wtsapi32",  L"msimg32", L"apphelp",
+          L"ntmarta", L"sspicli", L"linkinfo", L"ntshrui", L"cscapi",    L"srvcli"})
+        LoadLibraryExW((std::wstring(system) + L"\\" + name + L".dll").c_str(), nullptr,
+                       LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// Loaded, not imported: an import would load the common controls, and the DLLs they load, before
+// WinMain could restrict the search. The manifest makes them version 6, from side-by-side.
+void LoadCommonControls() {
+    HMODULE controls = LoadLibraryW(L"comctl32.dll");
+    const auto init = controls ? LoadedFunction<BOOL(WINAPI *)(const INITCOMMONCONTROLSEX *)>(
+                                     controls, "InitCommonControlsEx")
+                               : nullptr;
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+    if (init) init(&classes);
+}
 
 // A server that Explorer started but never called ends after this long.
 const DWORD DropWaitMs = 30000;
@@ -20,6 +79,8 @@ void RenameChosen(const mv::TStrArr &items, bool dropped) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    RestrictDllSearch();
+    LoadCommonControls();
     SeedRandom();
     if (ArgumentCount() == 0) {
         // The shortcut code needs COM on this thread; the window may call it at any time.
