@@ -208,6 +208,42 @@ void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
     }
 }
 
+namespace {
+
+const wchar_t *const PlantedNames[] = {L"uxtheme",   L"comctl32", L"dwmapi",  L"propsys",
+                                       L"cryptbase", L"winmm",    L"oleacc",  L"userenv",
+                                       L"dbghelp",   L"wtsapi32", L"profapi", L"cryptsp"};
+const wchar_t ToolDefaultsKey[] = L"Software\\Wine\\AppDefaults\\FolderRename.exe";
+
+} // namespace
+
+void PlantDlls(const std::wstring &folder, bool plant) {
+    const std::wstring planted = driver::OwnFolder() + L"libplanted.dll";
+    for (const wchar_t *name : PlantedNames) {
+        const std::wstring copy = folder + L"\\" + name + L".dll";
+        EXPECT_TRUE(plant ? CopyFileW(planted.c_str(), copy.c_str(), FALSE)
+                          : DeleteFileW(copy.c_str()))
+            << Utf8(copy);
+    }
+}
+
+void ExpectNoneLoaded(const std::wstring &folder) {
+    for (const wchar_t *name : PlantedNames)
+        EXPECT_FALSE(RemoveDirectoryW((folder + L"\\" + name + L".dll.loaded").c_str()))
+            << "loaded from beside the program: " << Utf8(name);
+}
+
+void SetToolDefaults(const wchar_t *version) {
+    const std::wstring overrides = ToolDefaultsKey + std::wstring(L"\\DllOverrides");
+    RegDeleteTreeW(HKEY_CURRENT_USER, ToolDefaultsKey);
+    if (!version) return;
+    // version.dll is planted only beside a copy that ends at once.
+    driver::PutText(overrides, L"native,builtin", L"version");
+    for (const wchar_t *name : PlantedNames)
+        driver::PutText(overrides, L"native,builtin", name);
+    if (*version) driver::PutText(ToolDefaultsKey, version, L"Version");
+}
+
 bool RunHostShell(const std::wstring &command, const std::wstring &workDir) {
     const int code = driver::RunHostShell(command, workDir, 120000);
     if (code < 0)

@@ -59,6 +59,16 @@ std::vector<int> ExpectScaled(HWND window, int dpi, std::vector<int> &places96);
 // (GetDpiForWindow then reports it).
 void SetLogPixels(DWORD dpi);
 
+// DLLs that a web page could leave beside a downloaded program, under names that Windows or its
+// own DLLs load by name: libplanted.dll, which leaves a folder NAME.dll.loaded beside itself once
+// loaded, is copied there under each name (or, with plant false, those copies are deleted).
+void PlantDlls(const std::wstring &folder, bool plant = true);
+void ExpectNoneLoaded(const std::wstring &folder);
+// Wine's settings for FolderRename.exe alone: a DLL beside it is preferred, as Windows does for
+// every DLL that is not a known DLL (also when COM starts it), and the version of Windows it is
+// told where one is given. Null removes them.
+void SetToolDefaults(const wchar_t *version);
+
 // Runs a command of the host's shell in workDir (Wine only: a Unix symbolic link, say, which
 // CreateSymbolicLinkW does not make there); true when it exits with 0.
 bool RunHostShell(const std::wstring &command, const std::wstring &workDir);

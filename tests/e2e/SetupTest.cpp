@@ -173,6 +173,10 @@ TEST(Setup, Rows) {
     for (int i = 0; i < 2; ++i)
         ASSERT_TRUE(support::MakeDirs(tools[i]) && CopyFileW(driver::ToolPath().c_str(), (tools[i] + L"\\FolderRename.exe").c_str(), 0));
     ASSERT_TRUE(support::WriteBytes(tools[0] + L"\\FolderRename.ini", "[Options]\r\nDigits=6\r\n"));
+    // Every copy runs beside planted DLLs, the build's own too until the end.
+    const std::wstring bin = tools[2].substr(0, tools[2].size() - 1);
+    for (const std::wstring &folder : {tools[0], tools[1], bin})
+        support::PlantDlls(folder);
     const std::wstring exe = tools[0] + L"\\FolderRename.exe", ours = L"\"" + exe + L"\" \"%1\"", icon = L"\"" + exe + L"\",0";
     const std::wstring other = L"\"C:\\Elsewhere\\FolderRename.exe\" \"%1\"", notes = temp / L"notes.txt";
     const std::wstring name40 = L"Rename every folder below this one now!!", cyrillic = L"Отправить 😀";
@@ -185,7 +189,7 @@ TEST(Setup, Rows) {
     const std::wstring ClassKey = L"SOFTWARE\\Classes\\CLSID\\" + ClassId, ServerKey = ClassKey + L"\\LocalServer32";
     auto clear = [&] {
         RegDeleteTreeW(HKEY_CURRENT_USER, ShellKey.c_str()), RegDeleteTreeW(HKEY_CURRENT_USER, VendorKey.c_str());
-        RegDeleteTreeW(HKEY_CURRENT_USER, ClassKey.c_str()), setLua(1);
+        RegDeleteTreeW(HKEY_CURRENT_USER, ClassKey.c_str()), setLua(1), support::SetToolDefaults(L"");
         for (const std::wstring &name : added())
             driver::RemoveTree(sendTo + L"\\" + name);
     };
@@ -210,8 +214,8 @@ TEST(Setup, Rows) {
          name40 + TAB TAB L" ", nullptr, installed(name40), {}},
         {"verb installed: Tab skips the disabled Install to Uninstall, Space", nullptr, 0, name40, "CU", nullptr,
          TAB TAB L" ", nullptr, {}, {}},
-        {"a verb of another path: type a name, Tab, Right arrow to SendTo, Tab to Install, Space",
-         [&] { putVerb(L"Old", other); }, 2, L"Old", "CI", nullptr, cyrillic + TAB RIGHT TAB L" ", nullptr, linked,
+        {"a verb of another path: type a name, Tab, Right arrow to SendTo, Tab to Install, Space; on Vista, as the two "
+         "rows after it", [&] { putVerb(L"Old", other), support::SetToolDefaults(L"vista"); }, 2, L"Old", "CI", nullptr, cyrillic + TAB RIGHT TAB L" ", nullptr, linked,
          {cyrillic + L".lnk"}},
         {"shortcut installed: Escape closes and changes nothing", nullptr, 2, cyrillic, "SU", nullptr, ESC, nullptr,
          linked, {cyrillic + L".lnk"}},
@@ -327,7 +331,10 @@ TEST(Setup, Rows) {
                                {row.sendTo.empty() ? 6u : 5u}); // the settings file read
         driver::RemoveTree(root);
     }
-    clear(), setLua(0);
+    clear(), setLua(0), support::SetToolDefaults(nullptr);
+    for (const std::wstring &folder : {tools[0], tools[1], bin})
+        support::ExpectNoneLoaded(folder);
+    support::PlantDlls(bin, false);
     // The other tests share this prefix: the display scale goes again.
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
 }

@@ -61,18 +61,3 @@ TEST(Guard, DecisionForEachKindOfFolderAndTheSystemsOwn) {
         EXPECT_EQ(GuardFor(path, SystemFolders()).kind, TGuard::IsSystemFolder) << Utf8(variable);
     }
 }
-
-// Whole names only, without regard to case; a drive root keeps its backslash.
-TEST(Guard, OneChosenFolderInsideAnother) {
-    const struct {
-        const wchar_t *inner, *outer;
-        bool inside;
-    } cases[] = {
-        // clang-format off
-        {L"C:\\x", L"C:\\", true}, {L"c:\\USERS\\bob", L"C:\\Users", true}, {L"C:\\Users2", L"C:\\Users", false},
-        {L"C:\\Users", L"C:\\Users", false}, {L"C:\\Users", L"C:\\Users\\bob", false},
-        // clang-format on
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(IsInside(c.inner, c.outer), c.inside) << Utf8(c.inner) << " in " << Utf8(c.outer);
-}
