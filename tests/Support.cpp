@@ -190,13 +190,8 @@ void ExpectRenamed(const std::vector<TEntry> &before, const std::wstring &root,
     EXPECT_EQ(Utf8(Shape(after)), Utf8(Shape(before))) << "a folder or file was lost or moved";
     for (const TEntry &e : after) {
         if (!e.folder || e.name.back() == L'@' || kept.count(e.name)) continue;
-        // Its file, where the row wrote one, names the folder as it was.
-        const auto file = std::find_if(after.begin(), after.end(), [&](const TEntry &f) {
-            return f.path == e.path + L"\\f.bin";
-        });
         EXPECT_TRUE(AllDigits(e.name) && lengths.count(e.name.size()))
-            << "not renamed: " << Utf8(e.path) << " (was "
-            << (file != after.end() ? file->bytes.c_str() : "?") << ")";
+            << "not renamed: " << Utf8(e.path);
         // With no other folder beside it, the first name drawn is free: it has the set length.
         const std::wstring parent = e.path.substr(0, e.path.size() - e.name.size());
         if (std::count_if(after.begin(), after.end(), [&](const TEntry &f) {
@@ -222,15 +217,10 @@ void PlantDlls(const std::wstring &folder, bool plant) {
     for (const wchar_t *name : PlantedNames) {
         const std::wstring copy = folder + L"\\" + name + L".dll";
         EXPECT_TRUE(plant ? CopyFileW(planted.c_str(), copy.c_str(), FALSE)
-                          : DeleteFileW(copy.c_str()))
-            << Utf8(copy);
+                          : !RemoveDirectoryW((copy + L".loaded").c_str()) &&
+                                DeleteFileW(copy.c_str()))
+            << "loaded from beside the program, or not planted: " << Utf8(copy);
     }
-}
-
-void ExpectNoneLoaded(const std::wstring &folder) {
-    for (const wchar_t *name : PlantedNames)
-        EXPECT_FALSE(RemoveDirectoryW((folder + L"\\" + name + L".dll.loaded").c_str()))
-            << "loaded from beside the program: " << Utf8(name);
 }
 
 void SetToolDefaults(const wchar_t *version) {

@@ -61,9 +61,8 @@ void SetLogPixels(DWORD dpi);
 
 // DLLs that a web page could leave beside a downloaded program, under names that Windows or its
 // own DLLs load by name: libplanted.dll, which leaves a folder NAME.dll.loaded beside itself once
-// loaded, is copied there under each name (or, with plant false, those copies are deleted).
+// loaded, is copied there under each name. With plant false: none was loaded, and the copies go.
 void PlantDlls(const std::wstring &folder, bool plant = true);
-void ExpectNoneLoaded(const std::wstring &folder);
 // Wine's settings for FolderRename.exe alone: a DLL beside it is preferred, as Windows does for
 // every DLL that is not a known DLL (also when COM starts it), and the version of Windows it is
 // told where one is given. Null removes them.

@@ -99,7 +99,7 @@ struct TSetupRow {
     const char *what;
     std::function<void()> arrange; // before the start, on a clean registry; null: as left
     // The copy in a folder named in Cyrillic (0), the one in a folder code page 1252 can spell
-    // (1), or the build's own (2): Wine keeps a link's target in the system's code page.
+    // (1), or one in plain ASCII (2): Wine keeps a link's target in the system's code page.
     int tool;
     std::wstring shows; // in the box at the start
     const char *state;  // the checked radio button (C, S) and the enabled buttons (I, U)
@@ -168,14 +168,13 @@ TEST(Setup, Rows) {
     };
     before = added(); // all it holds now
     driver::TTempDir temp(L"setup");
-    const std::wstring tools[] = {temp / L"Программа 😀", temp / L"Caf\u00e9", driver::OwnFolder()};
+    const std::wstring tools[] = {temp / L"Программа 😀", temp / L"Caf\u00e9", temp / L"plain"};
     // clang-format off
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(support::MakeDirs(tools[i]) && CopyFileW(driver::ToolPath().c_str(), (tools[i] + L"\\FolderRename.exe").c_str(), 0));
     ASSERT_TRUE(support::WriteBytes(tools[0] + L"\\FolderRename.ini", "[Options]\r\nDigits=6\r\n"));
-    // Every copy runs beside planted DLLs, the build's own too until the end.
-    const std::wstring bin = tools[2].substr(0, tools[2].size() - 1);
-    for (const std::wstring &folder : {tools[0], tools[1], bin})
+    // Every copy runs beside planted DLLs.
+    for (const std::wstring &folder : tools)
         support::PlantDlls(folder);
     const std::wstring exe = tools[0] + L"\\FolderRename.exe", ours = L"\"" + exe + L"\" \"%1\"", icon = L"\"" + exe + L"\",0";
     const std::wstring other = L"\"C:\\Elsewhere\\FolderRename.exe\" \"%1\"", notes = temp / L"notes.txt";
@@ -307,14 +306,14 @@ TEST(Setup, Rows) {
         EXPECT_EQ(added(), row.sendTo);
 
         // Start what was installed as the shell does: Explorer drops the folder on the verb's
-        // class; SendTo starts the link's target (the build's own) in its working folder with
+        // class; SendTo starts the link's target in its working folder with
         // the folder as its argument.
         if (!row.sendTo.empty()) {
             const TLink link = ReadLink(sendTo + L"\\" + cyrillic + L".lnk");
-            EXPECT_EQ(link.target, driver::ToolPath());
+            EXPECT_EQ(link.target, tools[2] + L"\\FolderRename.exe");
             EXPECT_EQ(link.arguments, L"");
             EXPECT_EQ(link.description, L"Folder Rename by Morvandel");
-            EXPECT_EQ(link.workDir, driver::OwnFolder());
+            EXPECT_EQ(link.workDir, tools[2] + L"\\");
         }
         if (&row != rows && &row != rows + 2) continue;
         const std::wstring root = temp / L"中文 run";
@@ -325,16 +324,16 @@ TEST(Setup, Rows) {
         if (row.sendTo.empty())
             EXPECT_EQ(run.StartByDrop(driver::EntryDropClass(), {root}, 10000), S_OK);
         else
-            ASSERT_TRUE(run.StartTool(L"\"" + root + L"\"", L"", driver::OwnFolder()));
+            ASSERT_TRUE(
+                run.StartTool(L"\"" + root + L"\"", tools[2] + L"\\FolderRename.exe", tools[2]));
         EXPECT_EQ(driver::AnswerUntilExit(run, 30000).boxes.size(), 1u) << "only the summary";
         support::ExpectRenamed(before, root,
                                {row.sendTo.empty() ? 6u : 5u}); // the settings file read
         driver::RemoveTree(root);
     }
     clear(), setLua(0), support::SetToolDefaults(nullptr);
-    for (const std::wstring &folder : {tools[0], tools[1], bin})
-        support::ExpectNoneLoaded(folder);
-    support::PlantDlls(bin, false);
+    for (const std::wstring &folder : tools)
+        support::PlantDlls(folder, false);
     // The other tests share this prefix: the display scale goes again.
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
 }

@@ -7,20 +7,6 @@
 using driver::TTempDir;
 using support::MakeDirs;
 
-TEST(Platform, SettingsFileIsReadThroughTheProfileApi) {
-    TTempDir folder(L"ini");
-    const std::string file = mv::WideToAnsi(folder / L"FolderRename.ini");
-    // The section in any letter case, the value trimmed, "0X" as much as "0x".
-    ASSERT_TRUE(
-        support::WriteBytes(folder / L"FolderRename.ini",
-                            "[Other]\r\nA=8\r\n[options]\r\nA = 12 \r\nB=0X1f\r\nD=-0x10\r\nH=" +
-                                std::string(2000, '1')));
-    for (const auto &k : {std::make_pair("A", 12), {"B", 31}, {"D", -16}, {"Z", 5}})
-        EXPECT_EQ(mv::IniReadInteger(file, "OPTIONS", k.first, 5), k.second) << k.first;
-    EXPECT_EQ(mv::IniReadString(file, "Options", "H", "").size(), 1023u);
-    EXPECT_EQ(mv::IniReadString(file, "Options", "", "").find('A'), std::string::npos);
-}
-
 // A SendTo name that would put the link outside the folder, or into a stream, or that the
 // system cannot hold: nothing is made.
 TEST(Platform, ShortcutNamesThatLeaveTheFolder) {
@@ -100,14 +86,4 @@ TEST(Platform, CollectSubfoldersListsEveryFolderBeforeItsDescendants) {
     RequestStop();
     EXPECT_EQ(CollectSubfolders(root / L"deep", true).size(), 1u) << "folders found after a stop";
     support::RunHostShell(L"rm -rf deep", root.Path()); // at once, where Wine takes a while
-}
-
-// A server that Explorer started but never called ends by itself, with nothing dropped. A class
-// of its own: the end-to-end tests drop on the entry's class meanwhile.
-TEST(Platform, DropServerWaitsForItsDropOnlySoLong) {
-    mv::TComInit com;
-    const ULONGLONG start = GetTickCount64();
-    EXPECT_TRUE(WaitForDrop("{0F4E5A3C-7B1D-4C2E-9A8F-3D6B2E1C0A97}", 300).empty());
-    EXPECT_GE(GetTickCount64() - start, 250u) << "served until its time ran out";
-    EXPECT_LT(GetTickCount64() - start, 3000u);
 }
